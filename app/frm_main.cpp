@@ -1,0 +1,164 @@
+#include "frm_main.h"
+
+#include "line_shape.h"
+#include "numeric_text.h"
+#include "product_page.h"
+#include "serial/comm_control.h"
+#include "serial/line_settings.h"
+
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QMouseEvent>
+
+using namespace window_texts;
+
+static void initWindowResources() { Q_INIT_RESOURCE(resources); }
+
+static void registerFontSubstitutes() {
+    for (const auto &[family, substitutes] : kFontSubstitutes)
+        QFont::insertSubstitutions(QString::fromUtf8(family), substitutes);
+}
+
+frmMain::frmMain(std::unique_ptr<CommControl> comm, Seams seams, QWidget *parent)
+    : QWidget(parent), comm_(std::move(comm)), MSComm1(*comm_), seams_(std::move(seams)) {
+    initWindowResources();
+    registerFontSubstitutes();
+    ui.setupUi(this);
+    setFixedSize(size());
+    collectControlArrays();
+    ui.lblurl->setText(Module1::MakerSiteUrl());
+    ui.lblurl->adjustSize();
+    ui.lblurl->setCursor(Qt::PointingHandCursor);
+    defaultStateColour_ = ui.txtState->palette().color(QPalette::Text);
+    if (!seams_.showMessage) {
+        seams_.showMessage = [this](const Message &message) {
+            const auto icon = message.icon == MessageIcon::Exclamation ? QMessageBox::Warning
+                                                                       : QMessageBox::NoIcon;
+            QMessageBox box(icon, message.title, message.text, QMessageBox::Ok, this);
+            box.exec();
+        };
+    }
+    if (!seams_.openUrl)
+        seams_.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    connectHandlers();
+    ui.txtFunID->setFocus();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::collectControlArrays() {
+    txtValue = {ui.txtValue_0, ui.txtValue_1, ui.txtValue_2, ui.txtValue_3,
+                ui.txtValue_4, ui.txtValue_5, ui.txtValue_6, ui.txtValue_7};
+    cmdSet = {ui.cmdSet_0, ui.cmdSet_1, ui.cmdSet_2, ui.cmdSet_3, ui.cmdSet_4, ui.cmdSet_5};
+    txtSetID = {ui.txtSetID_0, ui.txtSetID_1};
+    lblDanWei = {ui.lblDanWei_0, ui.lblDanWei_1,  ui.lblDanWei_2,  ui.lblDanWei_3, ui.lblDanWei_4,
+                 nullptr,        ui.lblDanWei_6,  nullptr,         ui.lblDanWei_8, ui.lblDanWei_9,
+                 nullptr,        ui.lblDanWei_11, ui.lblDanWei_12};
+    Label1 = {ui.Label1_0, ui.Label1_1, ui.Label1_2};
+    Label2 = {nullptr,     nullptr,     ui.Label2_2, ui.Label2_3, ui.Label2_4,
+              ui.Label2_5, ui.Label2_6, ui.Label2_7, ui.Label2_8};
+    Label5 = {ui.Label5_0, ui.Label5_1, ui.Label5_2, ui.Label5_3};
+    Label8 = {ui.Label8_0, ui.Label8_1, ui.Label8_2, ui.Label8_3, ui.Label8_4};
+    Line1 = {ui.Line1_0};
+}
+
+void frmMain::connectHandlers() {
+    connect(ui.Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
+    connect(ui.Combo2, &QComboBox::activated, this, [this] { Combo2_Click(); });
+    connect(ui.cmdCom, &QPushButton::clicked, this, [this] { cmdCom_Click(); });
+    connect(ui.Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(ui.comDoOnce, &QPushButton::clicked, this, [this] { comDoOnce_Click(); });
+    connect(ui.cmdOneM, &QPushButton::clicked, this, [this] { cmdOneM_Click(); });
+    connect(ui.cmdStopOnce, &QPushButton::clicked, this, [this] { cmdStopOnce_Click(); });
+    connect(ui.cmdChangeID, &QPushButton::clicked, this, [this] { cmdChangeID_Click(); });
+    connect(ui.cmdReadAdd, &QPushButton::clicked, this, [this] { cmdReadAdd_Click(); });
+    for (int index = 0; index < int(cmdSet.size()); ++index)
+        connect(cmdSet[index], &QPushButton::clicked, this, [this, index] { cmdSet_Click(index); });
+    connect(&Timer2, &WindowTimer::Timer, this, &frmMain::Timer2_Timer);
+    connect(&MSComm1, &CommControl::OnComm, this, &frmMain::MSComm1_OnComm);
+    ui.lblurl->installEventFilter(this);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == ui.lblurl && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        lblurl_Click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::Form_Load() {
+    if (loaded_)
+        return;
+    loaded_ = true;
+    ui.txtStationID->setText(kDefaultStationID);
+    ui.Combo2->clear();
+    for (int position = 0; position < kBaudRates.size(); ++position)
+        ui.Combo2->insertItem(position, kBaudRates[position]);
+    CommNum = kDefaultCommNum;
+    ui.txtDataLength->setText(kDefaultDataLength);
+    ui.txtStationID->setText(kDefaultStationID);
+    CommRate = kDefaultCommRate;
+    const QString defaultRate = QString::number(kDefaultCommRate);
+    for (int position = 0; position < kListSearchPositions && position < ui.Combo2->count();
+         ++position) {
+        if (ui.Combo2->itemText(position) == defaultRate) {
+            selectListEntry(ui.Combo2, position, &frmMain::Combo2_Click);
+            break;
+        }
+    }
+    MSComm1.setCommPort(kDefaultCommNum);
+    MSComm1.setInputMode(CommControl::comInputModeBinary);
+    MSComm1.setInputLen(0);
+    MSComm1.setInBufferCount(0);
+    MSComm1.setOutBufferCount(0);
+    MSComm1.setSThreshold(0);
+    MSComm1.setRThreshold(1);
+    MSComm1.setInputMode(CommControl::comInputModeBinary);
+    MSComm1.setSettings(portSettings());
+    const QString defaultPort = kPortListPrefix + QString::number(CommNum);
+    for (int position = 0; position < kListSearchPositions && position < ui.Combo1->count();
+         ++position) {
+        if (ui.Combo1->itemText(position) == defaultPort) {
+            selectListEntry(ui.Combo1, position, &frmMain::Combo1_Click);
+            break;
+        }
+    }
+    PollEnabled = true;
+}
+
+void frmMain::selectListEntry(QComboBox *list, int index, void (frmMain::*click)()) {
+    list->setCurrentIndex(index);
+    (this->*click)();
+}
+
+void frmMain::showMessage(const QString &text, const QString &title, MessageIcon icon) {
+    seams_.showMessage(Message{text, title, icon});
+}
+
+void frmMain::bringToFront(QLabel *image) { image->raise(); }
+
+QLabel *frmMain::frontLamp() const {
+    QLabel *front = nullptr;
+    for (QObject *child : ui.Picture2->children()) {
+        if (child == ui.imgConnected || child == ui.ImgYellow || child == ui.imgNotConnected)
+            front = static_cast<QLabel *>(child);
+    }
+    return front;
+}
+
+void frmMain::setTextColour(QWidget *box, const QColor &colour) {
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Text, colour);
+    box->setPalette(palette);
+}
+
+qint64 frmMain::counterValue(const QLabel *counter) {
+    const auto value = numeric::parseNumber(counter->text());
+    return value ? qint64(*value) : 0;
+}
+
+QString frmMain::portSettings() const { return settingsText(CommRate); }
+
+void frmMain::lblurl_Click() { Module1::OpenProductPage(seams_.openUrl); }

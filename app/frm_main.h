@@ -1,0 +1,131 @@
+#pragma once
+
+#include "message_seam.h"
+#include "modbus/frame_codec.h"
+#include "polling/window_timer.h"
+#include "ui_frm_main.h"
+#include "window_texts.h"
+
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class CommControl;
+class LineShape;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The one window: its controls, the state every part of the tool shares, the serial control
+// MSComm1 and the interval timer Timer2. Each event handler is defined in the folder of the
+// subsystem it belongs to.
+class frmMain final : public QWidget {
+    Q_OBJECT
+
+    std::unique_ptr<CommControl> comm_; // declared first: MSComm1 refers to it
+
+public:
+    // Without seams the window shows real message boxes and hands addresses to the browser.
+    struct Seams {
+        MessageSink showMessage;
+        UrlOpener openUrl;
+    };
+
+    explicit frmMain(std::unique_ptr<CommControl> comm, Seams seams = {},
+                     QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Start-up: the baud list, the Modbus defaults, the serial configuration, COM1 opened.
+    // Runs once; the program calls it after construction, before showing the window.
+    void Form_Load();
+
+    // Serial port handling (serial/port_handling.cpp).
+    void Combo1_Click();
+    void Combo2_Click();
+    void cmdCom_Click();
+    void Command1_Click();
+    void OpenOnComm();
+
+    // Modbus exchange (modbus/).
+    void comDoOnce_Click();
+    void MSComm1_OnComm();
+
+    // Cyclic polling (polling/cyclic_polling.cpp).
+    void cmdOneM_Click();
+    void cmdStopOnce_Click();
+    void Timer2_Timer();
+
+    // Sensor configuration (config/).
+    void cmdChangeID_Click();
+    void cmdReadAdd_Click();
+    void cmdSet_Click(int Index);
+
+    // Product page link.
+    void lblurl_Click();
+
+    // The lamp image in front, the one the technician sees.
+    QLabel *frontLamp() const;
+
+    // State shared by every part of the window.
+    qint16 CommNum = 0;
+    qint16 CommRate = 0;
+    int HiByte = 0;
+    quint8 LoByte = 0;
+    bool PollEnabled = false;
+    qint16 CmdType = 0;
+    QString CmdText;
+    qint16 RecThreshold = 0;
+    qint32 RecCount = 0;
+
+    // The controls, and the control arrays indexed as the window indexes them. lblDanWei has no
+    // elements 5, 7 and 10; Label2 starts at 2.
+    Ui::frmMain ui;
+    std::array<QLineEdit *, 8> txtValue{};
+    std::array<QPushButton *, 6> cmdSet{};
+    std::array<QLineEdit *, 2> txtSetID{};
+    std::array<QLabel *, 13> lblDanWei{};
+    std::array<QLabel *, 3> Label1{};
+    std::array<QLabel *, 9> Label2{};
+    std::array<QLabel *, 4> Label5{};
+    std::array<QLabel *, 5> Label8{};
+    std::array<LineShape *, 1> Line1{};
+
+    CommControl &MSComm1;
+    WindowTimer Timer2;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void collectControlArrays();
+    void connectHandlers();
+    // A selection made from code runs the list's click handler at once, as a click would.
+    void selectListEntry(QComboBox *list, int index, void (frmMain::*click)());
+    void showMessage(const QString &text, const QString &title = window_texts::kAppTitle,
+                     MessageIcon icon = MessageIcon::None);
+    static void bringToFront(QLabel *image);
+    static void setTextColour(QWidget *box, const QColor &colour);
+    static qint64 counterValue(const QLabel *counter);
+    QString portSettings() const;
+
+    // Request plumbing shared by every request builder (modbus/request_building.cpp).
+    void Crc16(const modbus::Frame &cmdstring, int j);
+    void sealFrame(modbus::Frame &frame);
+    void prepareForRequest();
+    bool sendFrame(const modbus::Frame &frame);
+    void showCommandText();
+    enum class KeepThreshold { No, Yes };
+    void issueConfigurationRequest(modbus::Frame frame, int kind, int threshold,
+                                   KeepThreshold keepInRecThreshold);
+    // The station address for a configuration request, or nullopt after a message.
+    std::optional<std::uint8_t> configurationStation();
+
+    Seams seams_;
+    QColor defaultStateColour_;
+    bool loaded_ = false;
+    bool closedPortMessageOpen_ = false;
+};

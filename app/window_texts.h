@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+
+// Every message, title, number and colour the handlers use. The layout's own captions, colours and
+// fonts live in frm_main.ui.
+namespace window_texts {
+
+inline const QString kAppTitle = QStringLiteral("智能模块");
+inline const QString kErrorNoticeTitle = QStringLiteral("出错提示");
+
+// Serial port handling.
+inline const QString kSelectPort = QStringLiteral("请选择端口");
+inline const QString kPortOpenOrInUse = QStringLiteral("串口已打开或被占用！");
+inline const QString kPortListPrefix = QStringLiteral("COM");
+
+// Measurement request.
+inline const QString kPortClosedOnRequest = QStringLiteral("打开串口出错，请确定串口是否已被占用");
+
+// Cyclic polling.
+inline const QString kIntervalNotNumeric =
+    QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为100-60000!");
+inline const QString kIntervalOutOfRange =
+    QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为50-60000!");
+
+// Device address.
+inline const QString kSourceAddressMalformed = QStringLiteral("你输入的原设备地址格式有误!");
+inline const QString kTargetAddressMalformed = QStringLiteral("你输入的目标设备地址格式有误!");
+inline const QString kAddressZero = QStringLiteral("请指定正确的设备地址，正确值范围为1-250");
+inline const QString kAddressTooHigh = QStringLiteral("请指定正确的设备地址，正确值范围为1-250!");
+
+// Parameter settings.
+inline const QString kValueMalformed = QStringLiteral("你输入的值有误，请输入0-9的数据，不能含字母！");
+
+// Start-up defaults.
+inline const QString kDefaultStationID = QStringLiteral("1");
+inline const QString kDefaultDataLength = QStringLiteral("10");
+inline constexpr int kDefaultCommNum = 1;
+inline constexpr int kDefaultCommRate = 9600;
+inline const QStringList kBaudRates = {QStringLiteral("2400"), QStringLiteral("4800"),
+                                       QStringLiteral("9600"), QStringLiteral("19200")};
+inline constexpr int kListSearchPositions = 24; // start-up searches positions 0..23
+
+// Counters and the cyclic interval.
+inline constexpr int kCounterWrapAbove = 65535;
+inline const QString kCounterWrapped = QStringLiteral("0");
+inline const QString kCounterRestart = QStringLiteral("1");
+inline constexpr int kRecCountRestart = 1;
+inline const QString kRepairedDataLength = QStringLiteral("1");
+inline constexpr int kShortestInterval = 50;
+inline constexpr int kLongestInterval = 60000;
+
+// Addresses.
+inline constexpr int kHighestTargetAddress = 250;
+inline constexpr int kHighestByte = 255;
+
+// Where the form's fonts (SimSun 9 pt, 宋体, Arial, MS Sans Serif) are not installed, these
+// stand in: the first one present is used. WenQuanYi Zen Hei Mono keeps SimSun's half-width
+// Latin letters, so the captions fit the boxes as the layout intends.
+struct FontSubstitute {
+    const char *family;
+    QStringList substitutes;
+};
+inline const FontSubstitute kFontSubstitutes[] = {
+    {"SimSun", {"NSimSun", "WenQuanYi Zen Hei Mono", "Noto Sans Mono CJK SC"}},
+    {"宋体", {"SimSun", "NSimSun", "WenQuanYi Zen Hei Mono", "Noto Sans Mono CJK SC"}},
+    {"Arial", {"Liberation Sans", "DejaVu Sans"}},
+    {"MS Sans Serif", {"Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"}},
+};
+
+// Text colours set by the handlers.
+inline const QColor kDecodedValueColour = QColor(0, 0, 0);
+inline const QColor kRejectedReplyColour = QColor(255, 0, 0);
+
+} // namespace window_texts

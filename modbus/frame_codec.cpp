@@ -1,0 +1,66 @@
+#include "frame_codec.h"
+
+#include "module_protocol.h"
+
+#include <algorithm>
+
+namespace modbus {
+
+std::uint16_t crc16Modbus(std::span<const std::uint8_t> bytes) {
+    std::uint16_t crc = 0xFFFF;
+    for (const std::uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? std::uint16_t((crc >> 1) ^ 0xA001) : std::uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+std::uint16_t crc16Modbus(const QByteArray &bytes) {
+    return crc16Modbus(std::span(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                                 std::size_t(bytes.size())));
+}
+
+CrcBytes Crc16(std::span<const std::uint8_t> cmdstring, int j) {
+    const auto covered = std::clamp<std::ptrdiff_t>(std::ptrdiff_t(j) + 1, 0,
+                                                    std::ptrdiff_t(cmdstring.size()));
+    const std::uint16_t crc = crc16Modbus(cmdstring.first(std::size_t(covered)));
+    return CrcBytes{crc & 0xFF, std::uint8_t(crc >> 8)};
+}
+
+QString FormatHex(std::uint8_t bb) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    const QChar pair[2] = {QChar(digits[bb >> 4]), QChar(digits[bb & 0x0F])};
+    return QString(pair, 2);
+}
+
+QString requestHexText(const Frame &frame) {
+    QString text;
+    text.reserve(int(frame.size()) * 3);
+    for (const std::uint8_t byte : frame)
+        text += FormatHex(byte) + u' ';
+    return text;
+}
+
+QString replyHexText(const QByteArray &block) {
+    QString text;
+    text.reserve(block.size() * 3);
+    for (const char byte : block)
+        text += u' ' + FormatHex(std::uint8_t(byte));
+    return text;
+}
+
+bool isWholeReadReply(const QByteArray &block) {
+    if (block.size() < 3)
+        return false;
+    if (std::uint8_t(block[1]) & kExceptionFlag)
+        return false;
+    const int byteCount = std::uint8_t(block[2]);
+    const int crcAt = 3 + byteCount;
+    if (block.size() < crcAt + 2)
+        return false;
+    const std::uint16_t crc = crc16Modbus(block.first(crcAt));
+    return std::uint8_t(block[crcAt]) == (crc & 0xFF) && std::uint8_t(block[crcAt + 1]) == (crc >> 8);
+}
+
+} // namespace modbus

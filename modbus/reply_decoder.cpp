@@ -1,0 +1,58 @@
+#include "reply_decoder.h"
+
+#include "frame_codec.h"
+#include "module_protocol.h"
+
+#include <algorithm>
+
+namespace modbus {
+
+std::vector<std::uint16_t> measurementValues(const QByteArray &block) {
+    std::vector<std::uint16_t> values;
+    if (block.size() < 3)
+        return values;
+    const int positions = std::uint8_t(block[2]) / 2;
+    for (int k = 0; k < positions; ++k) {
+        const int i = 3 + 2 * k;
+        if (i + 1 >= block.size())
+            break;
+        std::uint16_t value = std::uint16_t(std::uint8_t(block[i]) << 8 | std::uint8_t(block[i + 1]));
+        values.push_back(value == kNoValueMarker ? 0 : value);
+    }
+    return values;
+}
+
+namespace {
+std::optional<std::uint8_t> byteAt(const QByteArray &block, int index) {
+    if (index >= block.size())
+        return std::nullopt;
+    return std::uint8_t(block[index]);
+}
+} // namespace
+
+DecodedReply decodeReply(const QByteArray &block, int cmdType) {
+    DecodedReply reply;
+    reply.hexText = replyHexText(block);
+    switch (cmdType) {
+    case kMeasurementRead:
+        if (!isWholeReadReply(block)) {
+            reply.rejected = true;
+            break;
+        }
+        reply.values = measurementValues(block);
+        if (reply.values.size() > std::size_t(kValueBoxCount))
+            reply.values.resize(kValueBoxCount);
+        break;
+    case kAddressChange:
+        reply.address = byteAt(block, kEchoedAddressIndex);
+        break;
+    case kAddressReadOrParameterWrite:
+        reply.address = byteAt(block, kAnsweringAddressIndex);
+        break;
+    default:
+        break;
+    }
+    return reply;
+}
+
+} // namespace modbus

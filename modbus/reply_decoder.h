@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// What one received block means for the window, given the kind of the pending request.
+namespace modbus {
+
+struct DecodedReply {
+    QString hexText;            // for txtState
+    bool rejected = false;      // a measurement reply that is not a whole, valid read reply
+    std::vector<std::uint16_t> values; // shown values of positions 0, 1, ... (boxes 0..7 only)
+    std::optional<std::uint8_t> address; // the module's address from a configuration reply
+};
+
+// The register values of a read reply, position by position from byte 3 on, as many whole pairs
+// as byte 2 announces and the block holds; 0xFFFF is shown as 0.
+std::vector<std::uint16_t> measurementValues(const QByteArray &block);
+
+DecodedReply decodeReply(const QByteArray &block, int cmdType);
+
+} // namespace modbus

@@ -1,0 +1,34 @@
+// Every event of the serial control: counted; a receive event is shown, decoded by the pending
+// kind and turns the lamp green.
+#include "app/frm_main.h"
+#include "modbus/reply_decoder.h"
+#include "serial/comm_control.h"
+
+#include <limits>
+
+using namespace window_texts;
+
+void frmMain::MSComm1_OnComm() {
+    if (RecCount < std::numeric_limits<qint32>::max())
+        ++RecCount;
+    ui.lblErrCounter->setText(QString::number(RecCount));
+    if (MSComm1.CommEvent() != CommControl::comEvReceive)
+        return;
+
+    const QByteArray block = MSComm1.Input();
+    MSComm1.setInBufferCount(0);
+    const modbus::DecodedReply reply = modbus::decodeReply(block, CmdType);
+
+    ui.txtState->setPlainText(reply.hexText);
+    // A measurement reply that is not a whole, valid frame is shown in red and not decoded.
+    setTextColour(ui.txtState, reply.rejected ? kRejectedReplyColour : defaultStateColour_);
+    for (std::size_t position = 0; position < reply.values.size(); ++position) {
+        txtValue[position]->setText(QString::number(reply.values[position]));
+        setTextColour(txtValue[position], kDecodedValueColour);
+    }
+    if (reply.address) {
+        txtSetID[0]->setText(QString::number(*reply.address));
+        ui.txtStationID->setText(QString::number(*reply.address));
+    }
+    bringToFront(ui.imgConnected);
+}

@@ -1,0 +1,36 @@
+// What every request builder shares: the CRC, the serial preparation and the sending.
+#include "app/frm_main.h"
+#include "app/numeric_text.h"
+#include "serial/comm_control.h"
+
+using namespace window_texts;
+
+void frmMain::Crc16(const modbus::Frame &cmdstring, int j) {
+    const modbus::CrcBytes crc = modbus::Crc16(cmdstring, j);
+    HiByte = crc.HiByte;
+    LoByte = crc.LoByte;
+}
+
+void frmMain::sealFrame(modbus::Frame &frame) {
+    Crc16(frame, modbus::kCrcLastIndex);
+    frame[6] = std::uint8_t(HiByte);
+    frame[7] = LoByte;
+}
+
+void frmMain::prepareForRequest() {
+    // Discard what is waiting and raise no receive event while the request is built.
+    MSComm1.setInBufferCount(0);
+    MSComm1.setInputLen(0);
+    MSComm1.setInputMode(CommControl::comInputModeBinary);
+    MSComm1.setRThreshold(0);
+}
+
+bool frmMain::sendFrame(const modbus::Frame &frame) {
+    return MSComm1.Output(
+        QByteArray(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size())));
+}
+
+void frmMain::showCommandText() {
+    ui.txtCommand->setText(CmdText);
+    ui.txtCommand->home(false); // the request's first bytes in view, as after any text change
+}

@@ -1,0 +1,192 @@
+#include "qt_comm_control.h"
+
+#include <QFileInfo>
+
+namespace {
+constexpr int kHighestPortNumber = 255;
+
+QSerialPort::Parity qtParity(char parity) {
+    switch (parity) {
+    case 'E':
+        return QSerialPort::EvenParity;
+    case 'O':
+        return QSerialPort::OddParity;
+    case 'M':
+        return QSerialPort::MarkParity;
+    case 'S':
+        return QSerialPort::SpaceParity;
+    default:
+        return QSerialPort::NoParity;
+    }
+}
+
+QSerialPort::StopBits qtStopBits(int stopBits) {
+    switch (stopBits) {
+    case 2:
+        return QSerialPort::TwoStop;
+    case 3:
+        return QSerialPort::OneAndHalfStop;
+    default:
+        return QSerialPort::OneStop;
+    }
+}
+} // namespace
+
+QString systemPortName(int port, const std::function<bool(const QString &)> &pathExists) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(pathExists);
+    return QStringLiteral("COM%1").arg(port);
+#else
+    const QString link = QStringLiteral("/dev/COM%1").arg(port);
+    if (pathExists(link))
+        return link;
+    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+#endif
+}
+
+QString systemPortName(int port) {
+    return systemPortName(port, [](const QString &path) { return QFileInfo::exists(path); });
+}
+
+QtCommControl::PortNameMapper QtCommControl::systemPortNameMapper() {
+    return [](int port) { return systemPortName(port); };
+}
+
+QtCommControl::QtCommControl(PortNameMapper portName, QObject *parent)
+    : CommControl(parent), portName_(std::move(portName)) {
+    connect(&port_, &QSerialPort::readyRead, this, &QtCommControl::onReadyRead);
+    connect(&port_, &QSerialPort::errorOccurred, this, &QtCommControl::onErrorOccurred);
+}
+
+QtCommControl::~QtCommControl() = default;
+
+bool QtCommControl::setCommPort(int port) {
+    if (port_.isOpen() || port < 1 || port > kHighestPortNumber)
+        return false;
+    commPort_ = port;
+    return true;
+}
+
+bool QtCommControl::applyLineSettings(const LineSettings &settings) {
+    return port_.setBaudRate(settings.baudRate) &&
+           port_.setDataBits(QSerialPort::DataBits(settings.dataBits)) &&
+           port_.setParity(qtParity(settings.parity)) &&
+           port_.setStopBits(qtStopBits(settings.stopBits)) &&
+           port_.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+bool QtCommControl::setSettings(const QString &settings) {
+    const auto parsed = parseLineSettings(settings);
+    if (!parsed)
+        return false;
+    if (port_.isOpen() && !applyLineSettings(*parsed)) {
+        applyLineSettings(lineSettings_); // put back what the open port had
+        return false;
+    }
+    lineSettings_ = *parsed;
+    settingsText_ = settings;
+    return true;
+}
+
+bool QtCommControl::setPortOpen(bool open) {
+    if (!open) {
+        if (port_.isOpen())
+            port_.close();
+        lossPending_ = false;
+        return true;
+    }
+    if (port_.isOpen())
+        return false;
+    port_.setPortName(portName_(commPort_));
+    if (!applyLineSettings(lineSettings_))
+        return false;
+    if (!port_.open(QIODevice::ReadWrite)) {
+        port_.clearError();
+        return false;
+    }
+    if (!applyLineSettings(lineSettings_)) {
+        port_.close();
+        return false;
+    }
+    return true;
+}
+
+bool QtCommControl::setInputMode(int mode) {
+    if (mode != comInputModeText && mode != comInputModeBinary)
+        return false;
+    inputMode_ = mode;
+    return true;
+}
+
+bool QtCommControl::setInputLen(int length) {
+    if (length < 0)
+        return false;
+    inputLen_ = length;
+    return true;
+}
+
+bool QtCommControl::setInBufferCount(int count) {
+    if (count != 0)
+        return false;
+    return !port_.isOpen() || port_.clear(QSerialPort::Input);
+}
+
+bool QtCommControl::setOutBufferCount(int count) {
+    if (count != 0)
+        return false;
+    return !port_.isOpen() || port_.clear(QSerialPort::Output);
+}
+
+bool QtCommControl::setRThreshold(int bytes) {
+    if (bytes < 0)
+        return false;
+    rThreshold_ = bytes;
+    return true;
+}
+
+bool QtCommControl::setSThreshold(int bytes) {
+    if (bytes < 0)
+        return false;
+    sThreshold_ = bytes;
+    return true;
+}
+
+bool QtCommControl::Output(const QByteArray &bytes) {
+    if (!port_.isOpen())
+        return false;
+    return port_.write(bytes) == bytes.size();
+}
+
+QByteArray QtCommControl::Input() {
+    if (!port_.isOpen())
+        return {};
+    return inputLen_ > 0 ? port_.read(inputLen_) : port_.readAll();
+}
+
+void QtCommControl::onReadyRead() {
+    if (rThreshold_ > 0 && port_.bytesAvailable() >= rThreshold_) {
+        commEvent_ = comEvReceive;
+        emit OnComm();
+    }
+}
+
+void QtCommControl::onErrorOccurred(QSerialPort::SerialPortError error) {
+    const bool deviceGone =
+        error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+    if (!deviceGone || !port_.isOpen() || lossPending_)
+        return;
+    // Qt may report a vanished device as a flood of read errors while the port stays open.
+    // Close once, from the event loop rather than inside this slot, and raise one event.
+    lossPending_ = true;
+    QMetaObject::invokeMethod(this, &QtCommControl::closeLostDevice, Qt::QueuedConnection);
+}
+
+void QtCommControl::closeLostDevice() {
+    if (!lossPending_)
+        return;
+    lossPending_ = false;
+    port_.close();
+    port_.clearError();
+    commEvent_ = comEventDeviceLost;
+    emit OnComm();
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "comm_control.h"
+#include "line_settings.h"
+
+#include <QSerialPort>
+
+#include <functional>
+
+// Port number n as the system names it: COMn on Windows; elsewhere /dev/COMn when that path exists
+// (a udev rule's SYMLINK+="COMn", or the simulator's link), else /dev/ttyS<n-1>.
+QString systemPortName(int port);
+QString systemPortName(int port, const std::function<bool(const QString &)> &pathExists);
+
+// The serial control over QSerialPort.
+class QtCommControl final : public CommControl {
+    Q_OBJECT
+public:
+    using PortNameMapper = std::function<QString(int)>;
+
+    explicit QtCommControl(PortNameMapper portName = systemPortNameMapper(),
+                           QObject *parent = nullptr);
+    ~QtCommControl() override;
+
+    static PortNameMapper systemPortNameMapper();
+
+    bool setCommPort(int port) override;
+    int CommPort() const override { return commPort_; }
+    bool setSettings(const QString &settings) override;
+    QString Settings() const override { return settingsText_; }
+    bool PortOpen() const override { return port_.isOpen(); }
+    bool setPortOpen(bool open) override;
+    bool setInputMode(int mode) override;
+    bool setInputLen(int length) override;
+    bool setInBufferCount(int count) override;
+    bool setOutBufferCount(int count) override;
+    bool setRThreshold(int bytes) override;
+    int RThreshold() const override { return rThreshold_; }
+    bool setSThreshold(int bytes) override;
+    bool Output(const QByteArray &bytes) override;
+    QByteArray Input() override;
+    int CommEvent() const override { return commEvent_; }
+
+    // The system name the current port number maps to.
+    QString portName() const { return portName_(commPort_); }
+
+private:
+    bool applyLineSettings(const LineSettings &settings);
+    void onReadyRead();
+    void onErrorOccurred(QSerialPort::SerialPortError error);
+    void closeLostDevice();
+
+    QSerialPort port_;
+    PortNameMapper portName_;
+    int commPort_ = 1;
+    LineSettings lineSettings_;
+    QString settingsText_ = settingsText(9600);
+    int inputMode_ = comInputModeText;
+    int inputLen_ = 0;
+    int rThreshold_ = 0;
+    int sThreshold_ = 0;
+    int commEvent_ = 0;
+    bool lossPending_ = false;
+};

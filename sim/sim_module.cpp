@@ -1,0 +1,364 @@
+#include "sim_module.h"
+
+#include <modbus/modbus.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace sim {
+namespace {
+
+constexpr std::size_t kMaxFrame = 256;
+constexpr int kPollMs = 20;
+constexpr std::uint16_t kDefaults[kRegisterCount] = {450, 0, 1, 0, 2000, 1000, 0, 2000, 0, 0};
+constexpr int kHighestLibmodbusSlave = 247;
+
+bool makeRaw(int fd) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0)
+        return false;
+    cfmakeraw(&tio);
+    return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+void setNonBlocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK); }
+
+std::vector<std::uint8_t> drain(int fd) {
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t buffer[512];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+    return bytes;
+}
+
+// Empties a socket without blocking, whatever its mode.
+void discardSocket(int fd) {
+    std::uint8_t buffer[512];
+    while (recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+    }
+}
+
+// Requests whose length the function code tells: read holding registers and write one register.
+bool isWholeFixedRequest(const std::vector<std::uint8_t> &frame) {
+    return frame.size() >= 8 && (frame[1] == 0x03 || frame[1] == 0x06);
+}
+
+} // namespace
+
+bool parseFault(const std::string &name, Fault &fault) {
+    static const std::pair<const char *, Fault> names[] = {
+        {"none", Fault::None},   {"bad-crc", Fault::BadCrc}, {"silence", Fault::Silence},
+        {"exception", Fault::Exception}, {"noise", Fault::Noise}, {"split", Fault::Split},
+        {"junk", Fault::Junk},   {"vanish", Fault::Vanish}};
+    for (const auto &[text, value] : names) {
+        if (name == text) {
+            fault = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char *faultName(Fault fault) {
+    switch (fault) {
+    case Fault::BadCrc:
+        return "bad-crc";
+    case Fault::Silence:
+        return "silence";
+    case Fault::Exception:
+        return "exception";
+    case Fault::Noise:
+        return "noise";
+    case Fault::Split:
+        return "split";
+    case Fault::Junk:
+        return "junk";
+    case Fault::Vanish:
+        return "vanish";
+    default:
+        return "none";
+    }
+}
+
+Module::Module(Options options)
+    : options_(options), slave_(options.slave), fault_(options.fault),
+      faultEvery_(std::max(1, options.faultEvery)), random_(options.seed),
+      started_(std::chrono::steady_clock::now()) {
+    ctx_ = modbus_new_rtu("/dev/null", options.baud, 'N', 8, 1);
+    mapping_ = modbus_mapping_new_start_address(0, 0, 0, 0, 0, kSlaveAddressRegister + 1, 0, 0);
+    for (int i = 0; i < kRegisterCount; ++i)
+        mapping_->tab_registers[i] = kDefaults[i];
+    for (int r = kFirstConfigRegister; r <= kLastConfigRegister; ++r)
+        mapping_->tab_registers[r] = kDefaults[r - kFirstConfigRegister + 2];
+    mapping_->tab_registers[kSlaveAddressRegister] = std::uint16_t(options.slave);
+    modbus_set_byte_timeout(ctx_, 0, 2000);
+    modbus_set_indication_timeout(ctx_, 0, 200000);
+    if (std::getenv("GX7140R_SIM_DEBUG"))
+        modbus_set_debug(ctx_, TRUE);
+}
+
+Module::~Module() {
+    closeFds();
+    modbus_mapping_free(mapping_);
+    modbus_free(ctx_);
+}
+
+void Module::closeFds() {
+    for (int *fd : {&master_, &keepSlaveOpen_, &modbusSide_, &relaySide_}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
+}
+
+bool Module::open(std::string &error) {
+    closeFds();
+    char name[256] = {};
+    if (openpty(&master_, &keepSlaveOpen_, name, nullptr, nullptr) != 0) {
+        error = std::string("openpty: ") + std::strerror(errno);
+        return false;
+    }
+    // Raw at once: a cooked terminal would echo our replies back to us as requests.
+    makeRaw(keepSlaveOpen_);
+    setNonBlocking(master_);
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0) {
+        error = std::string("socketpair: ") + std::strerror(errno);
+        closeFds();
+        return false;
+    }
+    modbusSide_ = pair[0];
+    relaySide_ = pair[1];
+    setNonBlocking(relaySide_);
+    portPath_ = name;
+    vanished_ = false;
+    return true;
+}
+
+bool Module::reopen(std::string &error) { return open(error); }
+
+void Module::vanish() {
+    closeFds();
+    vanished_ = true;
+}
+
+void Module::setFault(Fault fault, int every) {
+    faultEvery_ = std::max(1, every);
+    fault_ = fault;
+}
+
+std::array<std::uint16_t, kRegisterCount> Module::registers() const {
+    std::lock_guard lock(registersMutex_);
+    std::array<std::uint16_t, kRegisterCount> copy{};
+    std::copy_n(mapping_->tab_registers, kRegisterCount, copy.begin());
+    return copy;
+}
+
+void Module::setRegister(int address, std::uint16_t value) {
+    std::lock_guard lock(registersMutex_);
+    mapping_->tab_registers[address] = value;
+}
+
+void Module::serve(const std::atomic<bool> &stop) {
+    while (!stop.load() && !vanished_.load()) {
+        pollfd p{master_, POLLIN, 0};
+        const int ready = poll(&p, 1, kPollMs);
+        if (ready <= 0)
+            continue;
+        if (p.revents & POLLIN) {
+            const auto frame = readFrame();
+            if (!frame.empty())
+                handleFrame(frame);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+        }
+    }
+}
+
+std::vector<std::uint8_t> Module::readFrame() {
+    // A frame ends with the line's silence (3.5 characters, at least 3 ms here), or at once when
+    // the function code tells its length.
+    const int gapMs = std::max(3, int(std::ceil(35000.0 / options_.baud)));
+    std::vector<std::uint8_t> frame = drain(master_);
+    while (!frame.empty() && frame.size() < kMaxFrame && !isWholeFixedRequest(frame)) {
+        pollfd p{master_, POLLIN, 0};
+        if (poll(&p, 1, gapMs) <= 0 || !(p.revents & POLLIN))
+            break;
+        const auto more = drain(master_);
+        if (more.empty())
+            break;
+        frame.insert(frame.end(), more.begin(), more.end());
+    }
+    return frame;
+}
+
+void Module::handleFrame(const std::vector<std::uint8_t> &frame) {
+    if (frame.size() < 4)
+        return;
+    const int address = frame[0];
+    if (address != slave_.load() && address != 0)
+        return; // another module's request
+    ++seen_;
+    auto reply = libmodbusReply(frame);
+    afterReply(frame);
+    if (!reply.empty())
+        transmit(std::move(reply));
+}
+
+std::vector<std::uint8_t> Module::libmodbusReply(const std::vector<std::uint8_t> &frame) {
+    drain(relaySide_);
+    discardSocket(modbusSide_);
+    if (write(relaySide_, frame.data(), frame.size()) != ssize_t(frame.size()))
+        return {};
+    modbus_set_socket(ctx_, modbusSide_);
+    modbus_set_slave(ctx_, std::min(slave_.load(), kHighestLibmodbusSlave));
+    std::uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH];
+    const int length = modbus_receive(ctx_, request);
+    if (length <= 0) {
+        discardSocket(modbusSide_); // a bad CRC or a broken frame: a real module stays silent
+        return {};
+    }
+    const int function = request[1];
+    const int first = request[2] << 8 | request[3];
+    const int countOrValue = request[4] << 8 | request[5];
+    const bool faultHits =
+        fault_.load() == Fault::Exception && (answered_.load() + 1) % faultEvery_.load() == 0;
+
+    std::lock_guard lock(registersMutex_);
+    if (options_.drift)
+        driftConcentration();
+    int exception = 0;
+    if (faultHits)
+        exception = MODBUS_EXCEPTION_SLAVE_OR_SERVER_FAILURE;
+    else if (function == 0x03 && countOrValue >= 1 && countOrValue <= MODBUS_MAX_READ_REGISTERS &&
+             first + countOrValue > kRegisterCount)
+        exception = MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
+    else if (function == 0x06 && first == kSlaveAddressRegister &&
+             (countOrValue < 1 || countOrValue > kHighestLibmodbusSlave))
+        exception = MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
+    else if (function == 0x06 && first != kSlaveAddressRegister &&
+             (first < kFirstConfigRegister || first > kLastConfigRegister))
+        exception = MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
+
+    if (exception)
+        modbus_reply_exception(ctx_, request, unsigned(exception));
+    else
+        modbus_reply(ctx_, request, length, mapping_);
+    if (function == 0x06 && !exception && first >= kFirstConfigRegister &&
+        first <= kLastConfigRegister)
+        mapping_->tab_registers[first - kFirstConfigRegister + 2] = std::uint16_t(countOrValue);
+    return drain(relaySide_);
+}
+
+void Module::afterReply(const std::vector<std::uint8_t> &frame) {
+    // The new address takes effect after its echo.
+    if (frame.size() >= 8 && frame[1] == 0x06 && (frame[2] << 8 | frame[3]) == kSlaveAddressRegister) {
+        std::lock_guard lock(registersMutex_);
+        const int value = mapping_->tab_registers[kSlaveAddressRegister];
+        if (value >= 1 && value <= kHighestLibmodbusSlave)
+            slave_ = value;
+    }
+}
+
+void Module::driftConcentration() {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    const double wave = 40.0 * std::sin(seconds / 30.0) + 10.0 * std::sin(seconds / 4.0);
+    std::uniform_int_distribution<int> jitter(-2, 2);
+    mapping_->tab_registers[0] = std::uint16_t(std::lround(450.0 + wave) + jitter(random_));
+    mapping_->tab_registers[1] = mapping_->tab_registers[0] > mapping_->tab_registers[7] ? 1 : 0;
+}
+
+void Module::writeBytes(const std::uint8_t *data, std::size_t size) {
+    if (!options_.paced) {
+        std::size_t done = 0;
+        while (done < size && master_ >= 0) {
+            const ssize_t n = write(master_, data + done, size - done);
+            if (n > 0)
+                done += std::size_t(n);
+            else if (errno == EAGAIN)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            else
+                return;
+        }
+        return;
+    }
+    // One byte every 10 bit times, as a UART at this baud rate sends them.
+    const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / options_.baud);
+    auto due = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < size && master_ >= 0; ++i) {
+        due += byteTime;
+        std::this_thread::sleep_until(due);
+        if (write(master_, data + i, 1) != 1)
+            return;
+    }
+}
+
+void Module::transmit(std::vector<std::uint8_t> reply) {
+    const int number = ++answered_;
+    const Fault fault = fault_.load();
+    const bool hits = fault != Fault::None && number % faultEvery_.load() == 0;
+    if (options_.paced) // the request itself took its time on the line
+        std::this_thread::sleep_for(std::chrono::nanoseconds(8 * 10'000'000'000LL / options_.baud));
+    std::uniform_int_distribution<int> byte(0, 255);
+    auto randomBytes = [&](int low, int high) {
+        std::vector<std::uint8_t> bytes(std::uniform_int_distribution<int>(low, high)(random_));
+        for (auto &b : bytes)
+            b = std::uint8_t(byte(random_));
+        return bytes;
+    };
+    if (!hits || fault == Fault::Exception) {
+        writeBytes(reply.data(), reply.size());
+        return;
+    }
+    switch (fault) {
+    case Fault::BadCrc:
+        reply.back() ^= 0xFF;
+        writeBytes(reply.data(), reply.size());
+        break;
+    case Fault::Silence:
+        break;
+    case Fault::Noise: {
+        const auto noise = randomBytes(5, 16);
+        writeBytes(noise.data(), noise.size());
+        writeBytes(reply.data(), reply.size());
+        break;
+    }
+    case Fault::Split: {
+        const std::size_t third = std::max<std::size_t>(1, reply.size() / 3);
+        for (std::size_t at = 0; at < reply.size(); at += third) {
+            if (at > 0)
+                std::this_thread::sleep_for(options_.splitDelay);
+            writeBytes(reply.data() + at, std::min(third, reply.size() - at));
+        }
+        break;
+    }
+    case Fault::Junk: {
+        const auto junk = randomBytes(1, 6);
+        reply.insert(reply.end(), junk.begin(), junk.end());
+        writeBytes(reply.data(), reply.size());
+        break;
+    }
+    case Fault::Vanish:
+        vanish();
+        break;
+    default:
+        writeBytes(reply.data(), reply.size());
+    }
+}
+
+} // namespace sim

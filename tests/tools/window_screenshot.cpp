@@ -1,0 +1,30 @@
+// Saves a picture of the started window: window_screenshot OUT.png [port-path]
+// With a port path (a simulator's terminal) COM1 is opened there and one measurement is shown.
+#include "app/frm_main.h"
+#include "serial/qt_comm_control.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QScreen>
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        qWarning("usage: window_screenshot OUT.png [port-path]");
+        return 2;
+    }
+    const QString portPath = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("/nonexistent");
+    frmMain window(std::make_unique<QtCommControl>([portPath](int) { return portPath; }),
+                   {[](const Message &m) { qWarning("message: %s", qPrintable(m.text)); }, {}});
+    window.Form_Load();
+    window.show();
+    if (argc > 2)
+        window.comDoOnce_Click();
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 600)
+        app.processEvents(QEventLoop::AllEvents, 50);
+    const QPixmap shot = window.grab();
+    return shot.save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+}
