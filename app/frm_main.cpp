@@ -130,6 +130,7 @@ void frmMain::Form_Load() {
 
 void frmMain::selectListEntry(QComboBox *list, int index, void (frmMain::*click)()) {
     list->setCurrentIndex(index);
+    list->setEditText(list->itemText(index)); // as a pick from the drop-down list shows it
     (this->*click)();
 }
 

@@ -1,0 +1,41 @@
+#include "serial/line_settings.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(LineSettings, ParsesTheSettingsText) {
+    struct Case {
+        const char *text;
+        std::optional<LineSettings> settings;
+    };
+    const Case cases[] = {
+        {"9600,N,8,1", LineSettings{9600, 'N', 8, 1}},
+        {"19200,N,8,1", LineSettings{19200, 'N', 8, 1}},
+        {"2400,e,7,2", LineSettings{2400, 'E', 7, 2}},
+        {"4800,O,8,1.5", LineSettings{4800, 'O', 8, 3}},
+        {"", std::nullopt},
+        {"9600", std::nullopt},
+        {"9600,N,8", std::nullopt},
+        {"9600,N,8,1,", std::nullopt},
+        {"0,N,8,1", std::nullopt},
+        {"-9600,N,8,1", std::nullopt},
+        {" 9600,N,8,1", std::nullopt},
+        {"9600,X,8,1", std::nullopt},
+        {"9600,N,9,1", std::nullopt},
+        {"9600,N,4,1", std::nullopt},
+        {"9600,N,8,3", std::nullopt},
+        {"99999999999,N,8,1", std::nullopt},
+        {"9600,NN,8,1", std::nullopt},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(parseLineSettings(QString::fromLatin1(c.text)), c.settings) << c.text;
+}
+
+TEST(LineSettings, TheToolsOnlyFormat) {
+    EXPECT_EQ(settingsText(9600), QStringLiteral("9600,N,8,1"));
+    EXPECT_EQ(settingsText(19200), QStringLiteral("19200,N,8,1"));
+    EXPECT_TRUE(parseLineSettings(settingsText(2400)).has_value());
+}
+
+} // namespace
