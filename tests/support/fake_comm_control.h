@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 // A serial control for window tests: records every operation and every frame sent, and lets the
 // test deliver bytes and events. Receive events follow the threshold rule of the real control.
 class FakeCommControl final : public CommControl {
@@ -25,6 +27,7 @@ public:
     int sThreshold = 0;
     int commEvent = 0;
     QByteArray waiting;
+    std::function<void()> onOpenAttempt; // runs inside every attempt to open the port
 
     bool setCommPort(int port) override { return record("CommPort", port), commPort = port, true; }
     int CommPort() const override { return commPort; }
@@ -39,6 +42,8 @@ public:
     bool PortOpen() const override { return open; }
     bool setPortOpen(bool value) override {
         log << QStringLiteral("PortOpen=%1").arg(value ? "true" : "false");
+        if (value && onOpenAttempt)
+            onOpenAttempt();
         if (value && (open || refuseOpen))
             return false;
         open = value;
