@@ -1,0 +1,239 @@
+// The real window and serial control against the simulated module (libmodbus) over a pty:
+// libmodbus checks our frames, we decode its replies.
+#include "app/frm_main.h"
+#include "serial/qt_comm_control.h"
+#include "sim_runner.h"
+
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+namespace {
+
+struct LiveWindow {
+    explicit LiveWindow(SimRunner &sim) : sim(sim) {
+        // Every port number leads to the simulator's current terminal.
+        auto comm = std::make_unique<QtCommControl>([&sim](int) { return sim.path(); });
+        comm_ = comm.get();
+        frmMain::Seams seams;
+        seams.showMessage = [this](const Message &m) { messages << m; };
+        seams.openUrl = [](const QUrl &) {};
+        window = std::make_unique<frmMain>(std::move(comm), seams);
+        window->Form_Load();
+    }
+    QString value(int k) const { return window->txtValue[k]->text(); }
+    QString received() const { return window->ui.txtState->toPlainText(); }
+    int events() const { return window->RecCount; }
+    bool portOpen() const { return comm_->PortOpen(); }
+
+    SimRunner &sim;
+    QList<Message> messages;
+    std::unique_ptr<frmMain> window;
+
+private:
+    QtCommControl *comm_ = nullptr;
+};
+
+} // namespace
+
+class WindowOverPtyTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startUpOpensThePort();
+    void singleMeasurementShowsTheModulesRegisters();
+    void badCrcLeavesTheBoxesUntouched();
+    void exceptionReplyShownInRedNotDecoded();
+    void splitReplyDecodedOnceWhole();
+    void trailingJunkIgnored();
+    void silenceKeepsTheValues();
+    void addressChangeObeyedAndReadBack();
+    void eachConfigurationRegisterWritten_data();
+    void eachConfigurationRegisterWritten();
+    void pollingAt50ms();
+    void vanishingPortMidPoll();
+};
+
+void WindowOverPtyTest::startUpOpensThePort() {
+    SimRunner sim;
+    QVERIFY(sim.ok());
+    LiveWindow w(sim);
+    QVERIFY(w.portOpen());
+    QVERIFY(w.messages.isEmpty());
+    QTest::qWait(100);
+    QCOMPARE(sim.module().requestsSeen(), 0); // nothing sent during start-up
+}
+
+void WindowOverPtyTest::singleMeasurementShowsTheModulesRegisters() {
+    SimRunner sim;
+    sim.module().setRegister(0, 612);
+    LiveWindow w(sim);
+    w.window->ui.comDoOnce->click();
+    QTRY_COMPARE(w.events(), 1);
+    const auto registers = sim.module().registers();
+    for (int k = 0; k < 8; ++k)
+        QCOMPARE(w.value(k), QString::number(registers[k]));
+    QCOMPARE(w.value(0), QStringLiteral("612"));
+    QCOMPARE(w.received().size(), 25 * 3);
+    QCOMPARE(w.window->frontLamp(), w.window->ui.imgConnected);
+}
+
+void WindowOverPtyTest::badCrcLeavesTheBoxesUntouched() {
+    SimRunner sim;
+    sim.module().setFault(sim::Fault::BadCrc);
+    LiveWindow w(sim);
+    w.window->ui.comDoOnce->click();
+    QTRY_COMPARE(w.events(), 1);
+    for (int k = 0; k < 8; ++k)
+        QCOMPARE(w.value(k), QStringLiteral("0"));
+    QCOMPARE(w.window->ui.txtState->palette().color(QPalette::Text), QColor(255, 0, 0));
+}
+
+void WindowOverPtyTest::exceptionReplyShownInRedNotDecoded() {
+    SimRunner sim;
+    sim.module().setFault(sim::Fault::Exception);
+    LiveWindow w(sim);
+    w.window->ui.txtDataLength->setText(QStringLiteral("0")); // threshold 5: the exception is seen
+    w.window->ui.comDoOnce->click();
+    QTRY_COMPARE(w.events(), 1);
+    QVERIFY(w.received().startsWith(QStringLiteral(" 01 83 04")));
+    QCOMPARE(w.window->ui.txtState->palette().color(QPalette::Text), QColor(255, 0, 0));
+    // with the default request (threshold 25) the five bytes stay unseen
+    w.window->ui.txtDataLength->setText(QStringLiteral("10"));
+    w.window->ui.comDoOnce->click();
+    QTest::qWait(200);
+    QCOMPARE(w.events(), 1);
+    QCOMPARE(w.value(0), QStringLiteral("0"));
+}
+
+void WindowOverPtyTest::splitReplyDecodedOnceWhole() {
+    SimRunner sim;
+    sim.module().setFault(sim::Fault::Split);
+    sim.module().setRegister(0, 777);
+    LiveWindow w(sim);
+    w.window->ui.comDoOnce->click();
+    QTRY_COMPARE(w.events(), 1);
+    QCOMPARE(w.value(0), QStringLiteral("777"));
+    QTest::qWait(100);
+    QCOMPARE(w.events(), 1);
+}
+
+void WindowOverPtyTest::trailingJunkIgnored() {
+    SimRunner sim;
+    sim.module().setFault(sim::Fault::Junk);
+    sim.module().setRegister(0, 505);
+    LiveWindow w(sim);
+    w.window->ui.comDoOnce->click();
+    QTRY_COMPARE(w.value(0), QStringLiteral("505"));
+    QVERIFY(w.window->ui.txtState->palette().color(QPalette::Text) != QColor(255, 0, 0));
+}
+
+void WindowOverPtyTest::silenceKeepsTheValues() {
+    SimRunner sim;
+    sim.module().setRegister(0, 480);
+    LiveWindow w(sim);
+    w.window->ui.comDoOnce->click();
+    QTRY_COMPARE(w.value(0), QStringLiteral("480"));
+    sim.module().setFault(sim::Fault::Silence);
+    sim.module().setRegister(0, 999);
+    for (int i = 0; i < 3; ++i) {
+        w.window->ui.comDoOnce->click();
+        QTest::qWait(60);
+    }
+    QCOMPARE(w.window->ui.lblCounter->text(), QStringLiteral("4"));
+    QCOMPARE(w.window->ui.lblErrCounter->text(), QStringLiteral("1")); // the counters drift apart
+    QCOMPARE(w.value(0), QStringLiteral("480"));
+}
+
+void WindowOverPtyTest::addressChangeObeyedAndReadBack() {
+    SimRunner sim;
+    LiveWindow w(sim);
+    w.window->txtSetID[1]->setText(QStringLiteral("17"));
+    w.window->ui.cmdChangeID->click();
+    QTRY_COMPARE(w.window->ui.txtStationID->text(), QStringLiteral("17"));
+    QTRY_COMPARE(sim.module().slave(), 17);
+    QCOMPARE(w.window->txtSetID[0]->text(), QStringLiteral("17"));
+    // the next read goes to the new address, and the module answers there
+    w.window->ui.txtStationID->setText(QStringLiteral("17"));
+    w.window->ui.cmdReadAdd->click();
+    QTRY_COMPARE(w.events(), 2);
+    QVERIFY(w.received().startsWith(QStringLiteral(" 11 03 02")));
+    w.window->ui.comDoOnce->click();
+    QTRY_COMPARE(w.events(), 3);
+    QVERIFY(w.received().startsWith(QStringLiteral(" 11 03 14")));
+    QCOMPARE(w.value(4), QStringLiteral("2000"));
+}
+
+void WindowOverPtyTest::eachConfigurationRegisterWritten_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("stored");
+    QTest::newRow("coefficient") << 0 << "2" << 2;
+    QTest::newRow("range low") << 1 << "300" << 300;
+    QTest::newRow("range high") << 2 << "30000" << 30000;
+    QTest::newRow("calibration") << 3 << "1.5e3" << 1500;
+    QTest::newRow("alarm low (hidden)") << 4 << "100" << 100;
+    QTest::newRow("alarm high (hidden)") << 5 << "-1" << 65535;
+}
+
+void WindowOverPtyTest::eachConfigurationRegisterWritten() {
+    QFETCH(int, button);
+    QFETCH(QString, text);
+    QFETCH(int, stored);
+    SimRunner sim;
+    LiveWindow w(sim);
+    w.window->txtValue[button + 2]->setText(text);
+    w.window->cmdSet_Click(button);
+    QTRY_COMPARE(w.events(), 1);
+    QCOMPARE(int(sim.module().registers()[button + 2]), stored);
+    QCOMPARE(w.window->ui.txtStationID->text(), QStringLiteral("1"));
+    w.window->ui.comDoOnce->click();
+    QTRY_COMPARE(w.events(), 2);
+    QCOMPARE(w.value(button + 2), QString::number(stored == 65535 ? 0 : stored));
+}
+
+void WindowOverPtyTest::pollingAt50ms() {
+    sim::Options options;
+    options.drift = true;
+    SimRunner sim(options);
+    LiveWindow w(sim);
+    w.window->ui.txtTimerSet->setText(QStringLiteral("50"));
+    w.window->ui.cmdOneM->click();
+    QTest::qWait(1000);
+    w.window->ui.cmdStopOnce->click();
+    QTest::qWait(100);
+    QVERIFY2(w.events() >= 10, qPrintable(QString::number(w.events())));
+    QVERIFY(w.window->ui.lblCounter->text().toInt() >= 10);
+    QVERIFY(w.messages.isEmpty());
+    const int ppm = w.value(0).toInt();
+    QVERIFY2(ppm >= 350 && ppm <= 550, qPrintable(w.value(0)));
+    QCOMPARE(w.value(4), QStringLiteral("2000"));
+}
+
+void WindowOverPtyTest::vanishingPortMidPoll() {
+    SimRunner sim;
+    LiveWindow w(sim);
+    w.window->ui.txtTimerSet->setText(QStringLiteral("50"));
+    w.window->ui.cmdOneM->click();
+    QTRY_VERIFY(w.events() >= 3);
+    sim.module().setFault(sim::Fault::Vanish);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.portOpen(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.messages.size(), 1, 5000);
+    QCOMPARE(w.messages[0].text, QStringLiteral("打开串口出错，请确定串口是否已被占用"));
+    QVERIFY(!w.window->PollEnabled);
+    QTest::qWait(300);
+    QCOMPARE(w.messages.size(), 1); // paused: no stacked messages
+
+    sim.module().setFault(sim::Fault::None);
+    QVERIFY(sim.comeBack());
+    const int before = w.events();
+    w.window->ui.Combo1->setCurrentIndex(0);
+    emit w.window->ui.Combo1->activated(0);
+    QVERIFY(w.portOpen());
+    QVERIFY(w.window->PollEnabled);
+    QTRY_VERIFY(w.events() >= before + 3);
+    w.window->ui.cmdStopOnce->click();
+    QCOMPARE(w.messages.size(), 1);
+}
+
+QTEST_MAIN(WindowOverPtyTest)
+#include "window_over_pty_test.moc"
