@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the tool needs, those that are missing only.
+#   install-deps.sh build   what building and testing need
+#   install-deps.sh run     that, plus what showing the window needs (X server for headless use)
+set -euo pipefail
+
+build_packages=(
+    cmake make g++ pkg-config
+    qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
+    libmodbus-dev libgtest-dev
+    fonts-wqy-zenhei
+)
+run_packages=(xvfb xauth)
+
+wanted=("${build_packages[@]}")
+if [[ "${1:-build}" == run ]]; then
+    wanted+=("${run_packages[@]}")
+fi
+
+missing=()
+for package in "${wanted[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+    sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
