@@ -12,7 +12,9 @@
 
 using namespace window_texts;
 
-static void initWindowResources() { Q_INIT_RESOURCE(resources); }
+static void initWindowResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 static void registerFontSubstitutes() {
     for (const auto &[family, substitutes] : kFontSubstitutes)
@@ -51,8 +53,8 @@ void frmMain::collectControlArrays() {
                 ui.txtValue_4, ui.txtValue_5, ui.txtValue_6, ui.txtValue_7};
     cmdSet = {ui.cmdSet_0, ui.cmdSet_1, ui.cmdSet_2, ui.cmdSet_3, ui.cmdSet_4, ui.cmdSet_5};
     txtSetID = {ui.txtSetID_0, ui.txtSetID_1};
-    lblDanWei = {ui.lblDanWei_0, ui.lblDanWei_1,  ui.lblDanWei_2,  ui.lblDanWei_3, ui.lblDanWei_4,
-                 nullptr,        ui.lblDanWei_6,  nullptr,         ui.lblDanWei_8, ui.lblDanWei_9,
+    lblDanWei = {ui.lblDanWei_0, ui.lblDanWei_1,  ui.lblDanWei_2, ui.lblDanWei_3, ui.lblDanWei_4,
+                 nullptr,        ui.lblDanWei_6,  nullptr,        ui.lblDanWei_8, ui.lblDanWei_9,
                  nullptr,        ui.lblDanWei_11, ui.lblDanWei_12};
     Label1 = {ui.Label1_0, ui.Label1_1, ui.Label1_2};
     Label2 = {nullptr,     nullptr,     ui.Label2_2, ui.Label2_3, ui.Label2_4,
@@ -138,7 +140,9 @@ void frmMain::showMessage(const QString &text, const QString &title, MessageIcon
     seams_.showMessage(Message{text, title, icon});
 }
 
-void frmMain::bringToFront(QLabel *image) { image->raise(); }
+void frmMain::bringToFront(QLabel *image) {
+    image->raise();
+}
 
 QLabel *frmMain::frontLamp() const {
     QLabel *front = nullptr;
@@ -160,6 +164,10 @@ qint64 frmMain::counterValue(const QLabel *counter) {
     return value ? qint64(*value) : 0;
 }
 
-QString frmMain::portSettings() const { return settingsText(CommRate); }
+QString frmMain::portSettings() const {
+    return settingsText(CommRate);
+}
 
-void frmMain::lblurl_Click() { Module1::OpenProductPage(seams_.openUrl); }
+void frmMain::lblurl_Click() {
+    Module1::OpenProductPage(seams_.openUrl);
+}

@@ -8,8 +8,12 @@
 namespace numeric {
 namespace {
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
-bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
+bool isAsciiDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
 
 QStringView trimBlanks(QStringView text) {
     qsizetype begin = 0;

@@ -13,7 +13,9 @@ namespace numeric {
 // ASCII digits only, C locale, no hex, no "inf"/"nan". A value too large for a double is not
 // numeric; one too small to represent becomes zero.
 std::optional<double> parseNumber(QStringView text);
-inline bool isNumeric(QStringView text) { return parseNumber(text).has_value(); }
+inline bool isNumeric(QStringView text) {
+    return parseNumber(text).has_value();
+}
 
 // Round to the nearest integer, a half going to the even neighbour.
 double nearestEven(double value);

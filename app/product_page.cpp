@@ -12,9 +12,13 @@ const QString kHost = QStringLiteral(GX7140R_MAKER_HOST);
 const QString kProductPagePath = QStringLiteral("/tarnoxaproducts/sensor/co2/2014/1230/1816.html");
 } // namespace
 
-QString MakerSiteUrl() { return QStringLiteral("http://") + kHost + u'/'; }
+QString MakerSiteUrl() {
+    return QStringLiteral("http://") + kHost + u'/';
+}
 
-QString ProductPageUrl() { return QStringLiteral("http://") + kHost + kProductPagePath; }
+QString ProductPageUrl() {
+    return QStringLiteral("http://") + kHost + kProductPagePath;
+}
 
 void OpenProductPage(const UrlOpener &openUrl) {
     if (openUrl)

@@ -32,7 +32,8 @@ inline const QString kAddressZero = QStringLiteral("请指定正确的设备地�
 inline const QString kAddressTooHigh = QStringLiteral("请指定正确的设备地址，正确值范围为1-250!");
 
 // Parameter settings.
-inline const QString kValueMalformed = QStringLiteral("你输入的值有误，请输入0-9的数据，不能含字母！");
+inline const QString kValueMalformed =
+    QStringLiteral("你输入的值有误，请输入0-9的数据，不能含字母！");
 
 // Start-up defaults.
 inline const QString kDefaultStationID = QStringLiteral("1");

@@ -22,8 +22,8 @@ std::uint16_t crc16Modbus(const QByteArray &bytes) {
 }
 
 CrcBytes Crc16(std::span<const std::uint8_t> cmdstring, int j) {
-    const auto covered = std::clamp<std::ptrdiff_t>(std::ptrdiff_t(j) + 1, 0,
-                                                    std::ptrdiff_t(cmdstring.size()));
+    const auto covered =
+        std::clamp<std::ptrdiff_t>(std::ptrdiff_t(j) + 1, 0, std::ptrdiff_t(cmdstring.size()));
     const std::uint16_t crc = crc16Modbus(cmdstring.first(std::size_t(covered)));
     return CrcBytes{crc & 0xFF, std::uint8_t(crc >> 8)};
 }
@@ -60,7 +60,8 @@ bool isWholeReadReply(const QByteArray &block) {
     if (block.size() < crcAt + 2)
         return false;
     const std::uint16_t crc = crc16Modbus(block.first(crcAt));
-    return std::uint8_t(block[crcAt]) == (crc & 0xFF) && std::uint8_t(block[crcAt + 1]) == (crc >> 8);
+    return std::uint8_t(block[crcAt]) == (crc & 0xFF) &&
+           std::uint8_t(block[crcAt + 1]) == (crc >> 8);
 }
 
 } // namespace modbus

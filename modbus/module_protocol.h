@@ -26,7 +26,9 @@ inline constexpr int kAddressReadOrParameterWrite = 6;
 
 // Receive thresholds: the whole reply of an N-register read, and fewer bytes than the 8 of a
 // write echo or the 7 of a one-register read (the bytes used always lie inside).
-constexpr int readReplyLength(int registerCount) { return 2 * registerCount + 5; }
+constexpr int readReplyLength(int registerCount) {
+    return 2 * registerCount + 5;
+}
 inline constexpr int kAddressReplyThreshold = 6;
 inline constexpr int kParameterReplyThreshold = 7;
 

@@ -11,8 +11,8 @@
 namespace modbus {
 
 struct DecodedReply {
-    QString hexText;            // for txtState
-    bool rejected = false;      // a measurement reply that is not a whole, valid read reply
+    QString hexText;                   // for txtState
+    bool rejected = false;             // a measurement reply that is not a whole, valid read reply
     std::vector<std::uint16_t> values; // shown values of positions 0, 1, ... (boxes 0..7 only)
     std::optional<std::uint8_t> address; // the module's address from a configuration reply
 };

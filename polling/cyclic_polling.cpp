@@ -27,7 +27,9 @@ void frmMain::cmdOneM_Click() {
     Timer2.setEnabled(true);
 }
 
-void frmMain::cmdStopOnce_Click() { Timer2.setEnabled(false); }
+void frmMain::cmdStopOnce_Click() {
+    Timer2.setEnabled(false);
+}
 
 void frmMain::Timer2_Timer() {
     // One closed-port message at a time, however short the interval.

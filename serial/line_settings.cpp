@@ -48,4 +48,6 @@ std::optional<LineSettings> parseLineSettings(QStringView text) {
     return settings;
 }
 
-QString settingsText(int baudRate) { return QString::number(baudRate) + QStringLiteral(",N,8,1"); }
+QString settingsText(int baudRate) {
+    return QString::number(baudRate) + QStringLiteral(",N,8,1");
+}

@@ -171,8 +171,7 @@ void QtCommControl::onReadyRead() {
 }
 
 void QtCommControl::onErrorOccurred(QSerialPort::SerialPortError error) {
-    const bool deviceGone =
-        error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+    const bool deviceGone = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
     if (!deviceGone || !port_.isOpen() || lossPending_)
         return;
     // Qt may report a vanished device as a flood of read errors while the port stays open.

@@ -14,20 +14,22 @@
 namespace {
 
 std::atomic<bool> stopRequested{false};
-void onSignal(int) { stopRequested = true; }
+void onSignal(int) {
+    stopRequested = true;
+}
 
 void usage() {
-    std::puts(
-        "usage: gx7140r-sim [options]\n"
-        "  --com N          appear as COMn: link the terminal as /dev/COMn (default 1; 0: no link)\n"
-        "  --link PATH      link the terminal as PATH instead\n"
-        "  --slave A        answer at slave address A, 1..247 (default 1)\n"
-        "  --baud B         line speed for --paced (default 9600)\n"
-        "  --paced          replies take the line's real time (10 bits a byte)\n"
-        "  --steady         no drift: the gas concentration stays at 450 ppm\n"
-        "  --fault MODE     none, bad-crc, silence, exception, noise, split, junk, vanish\n"
-        "  --fault-every N  the fault hits every n-th reply (default 1)\n"
-        "  --seconds S      stop after S seconds (default: run until interrupted)");
+    std::puts("usage: gx7140r-sim [options]\n"
+              "  --com N          appear as COMn: link the terminal as /dev/COMn (default 1; 0: no "
+              "link)\n"
+              "  --link PATH      link the terminal as PATH instead\n"
+              "  --slave A        answer at slave address A, 1..247 (default 1)\n"
+              "  --baud B         line speed for --paced (default 9600)\n"
+              "  --paced          replies take the line's real time (10 bits a byte)\n"
+              "  --steady         no drift: the gas concentration stays at 450 ppm\n"
+              "  --fault MODE     none, bad-crc, silence, exception, noise, split, junk, vanish\n"
+              "  --fault-every N  the fault hits every n-th reply (default 1)\n"
+              "  --seconds S      stop after S seconds (default: run until interrupted)");
 }
 
 bool number(const char *text, int low, int high, int &out) {

@@ -31,7 +31,9 @@ bool makeRaw(int fd) {
     return tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
-void setNonBlocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK); }
+void setNonBlocking(int fd) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
 
 std::vector<std::uint8_t> drain(int fd) {
     std::vector<std::uint8_t> bytes;
@@ -61,9 +63,9 @@ bool isWholeFixedRequest(const std::vector<std::uint8_t> &frame) {
 
 bool parseFault(const std::string &name, Fault &fault) {
     static const std::pair<const char *, Fault> names[] = {
-        {"none", Fault::None},   {"bad-crc", Fault::BadCrc}, {"silence", Fault::Silence},
-        {"exception", Fault::Exception}, {"noise", Fault::Noise}, {"split", Fault::Split},
-        {"junk", Fault::Junk},   {"vanish", Fault::Vanish}};
+        {"none", Fault::None},           {"bad-crc", Fault::BadCrc}, {"silence", Fault::Silence},
+        {"exception", Fault::Exception}, {"noise", Fault::Noise},    {"split", Fault::Split},
+        {"junk", Fault::Junk},           {"vanish", Fault::Vanish}};
     for (const auto &[text, value] : names) {
         if (name == text) {
             fault = value;
@@ -149,7 +151,9 @@ bool Module::open(std::string &error) {
     return true;
 }
 
-bool Module::reopen(std::string &error) { return open(error); }
+bool Module::reopen(std::string &error) {
+    return open(error);
+}
 
 void Module::vanish() {
     closeFds();
@@ -266,7 +270,8 @@ std::vector<std::uint8_t> Module::libmodbusReply(const std::vector<std::uint8_t>
 
 void Module::afterReply(const std::vector<std::uint8_t> &frame) {
     // The new address takes effect after its echo.
-    if (frame.size() >= 8 && frame[1] == 0x06 && (frame[2] << 8 | frame[3]) == kSlaveAddressRegister) {
+    if (frame.size() >= 8 && frame[1] == 0x06 &&
+        (frame[2] << 8 | frame[3]) == kSlaveAddressRegister) {
         std::lock_guard lock(registersMutex_);
         const int value = mapping_->tab_registers[kSlaveAddressRegister];
         if (value >= 1 && value <= kHighestLibmodbusSlave)

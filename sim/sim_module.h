@@ -32,10 +32,10 @@ const char *faultName(Fault fault);
 struct Options {
     int slave = 1;
     int baud = 9600;
-    bool paced = false;       // replies take the line's real time: 10 bits a byte at `baud`
-    bool drift = true;        // the gas concentration drifts slowly
+    bool paced = false; // replies take the line's real time: 10 bits a byte at `baud`
+    bool drift = true;  // the gas concentration drifts slowly
     Fault fault = Fault::None;
-    int faultEvery = 1;       // the fault hits every n-th reply
+    int faultEvery = 1; // the fault hits every n-th reply
     std::chrono::milliseconds splitDelay{15};
     unsigned seed = 7140;
 };

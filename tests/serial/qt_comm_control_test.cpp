@@ -85,7 +85,8 @@ void QtCommControlTest::inputTakesEverything() {
     QVERIFY(comm.setInputLen(0));
     QVERIFY(comm.setRThreshold(25));
     QSignalSpy events(&comm, &CommControl::OnComm);
-    const QByteArray reply = QByteArray::fromHex("01031401C200000001000007D003E8000007D000070008697E");
+    const QByteArray reply =
+        QByteArray::fromHex("01031401C200000001000007D003E8000007D000070008697E");
     pty.send(reply.left(10));
     QTest::qWait(30);
     pty.send(reply.mid(10));

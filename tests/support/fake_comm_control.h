@@ -51,17 +51,25 @@ public:
             waiting.clear();
         return true;
     }
-    bool setInputMode(int mode) override { return record("InputMode", mode), inputMode = mode, true; }
-    bool setInputLen(int length) override { return record("InputLen", length), inputLen = length, true; }
+    bool setInputMode(int mode) override {
+        return record("InputMode", mode), inputMode = mode, true;
+    }
+    bool setInputLen(int length) override {
+        return record("InputLen", length), inputLen = length, true;
+    }
     bool setInBufferCount(int count) override {
         record("InBufferCount", count);
         waiting.clear();
         return true;
     }
     bool setOutBufferCount(int count) override { return record("OutBufferCount", count), true; }
-    bool setRThreshold(int bytes) override { return record("RThreshold", bytes), rThreshold = bytes, true; }
+    bool setRThreshold(int bytes) override {
+        return record("RThreshold", bytes), rThreshold = bytes, true;
+    }
     int RThreshold() const override { return rThreshold; }
-    bool setSThreshold(int bytes) override { return record("SThreshold", bytes), sThreshold = bytes, true; }
+    bool setSThreshold(int bytes) override {
+        return record("SThreshold", bytes), sThreshold = bytes, true;
+    }
     bool Output(const QByteArray &bytes) override {
         log << QStringLiteral("Output=") + QString::fromLatin1(bytes.toHex(' ').toUpper());
         if (!open)
@@ -88,5 +96,7 @@ public:
     void clearLog() { log.clear(); }
 
 private:
-    void record(const char *name, int value) { log << QStringLiteral("%1=%2").arg(name).arg(value); }
+    void record(const char *name, int value) {
+        log << QStringLiteral("%1=%2").arg(name).arg(value);
+    }
 };

@@ -14,7 +14,8 @@ int main(int argc, char *argv[]) {
         qWarning("usage: window_screenshot OUT.png [port-path]");
         return 2;
     }
-    const QString portPath = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("/nonexistent");
+    const QString portPath =
+        argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("/nonexistent");
     frmMain window(std::make_unique<QtCommControl>([portPath](int) { return portPath; }),
                    {[](const Message &m) { qWarning("message: %s", qPrintable(m.text)); }, {}});
     window.Form_Load();

@@ -8,7 +8,9 @@ using namespace modbus;
 
 namespace {
 
-QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char *text) {
+    return QByteArray::fromHex(text);
+}
 
 std::vector<std::uint8_t> bytes(const char *text) {
     const QByteArray b = hex(text);
@@ -27,9 +29,9 @@ TEST(Crc16, CheckValue) {
 // bytes (or of everything before the CRC) is the two bytes that follow, low-order first, and the
 // CRC over a whole frame is 0.
 TEST(Crc16, EveryQuotedFrame) {
-    const char *frames[] = {"01030000000AC5CD", "010300000001840A", "020300000004443A",
-                            "01060B0000020A2F", "0203000000018439", "02060A0503E89A9E",
-                            "02060A020001EA21", "02060A020002AA20", "02060A03FFFF7B91",
+    const char *frames[] = {"01030000000AC5CD", "010300000001840A",     "020300000004443A",
+                            "01060B0000020A2F", "0203000000018439",     "02060A0503E89A9E",
+                            "02060A020001EA21", "02060A020002AA20",     "02060A03FFFF7B91",
                             "02060A0407D0C84C", "010304 01F4FFFF BB8D", "02060B0000054BDE",
                             "07030201F43053"};
     for (const char *text : frames) {
@@ -61,8 +63,9 @@ TEST(Crc16, NegativeJCoversNothing) {
 }
 
 TEST(FormatHex, TwoUpperCaseDigits) {
-    const std::pair<int, const char *> cases[] = {{0, "00"},  {9, "09"},  {10, "0A"}, {14, "0E"},
-                                                  {15, "0F"}, {16, "10"}, {0xF4, "F4"}, {255, "FF"}};
+    const std::pair<int, const char *> cases[] = {{0, "00"},    {9, "09"},  {10, "0A"},
+                                                  {14, "0E"},   {15, "0F"}, {16, "10"},
+                                                  {0xF4, "F4"}, {255, "FF"}};
     for (const auto &[value, text] : cases)
         EXPECT_EQ(FormatHex(std::uint8_t(value)), QString::fromLatin1(text));
 }
@@ -85,15 +88,15 @@ TEST(WholeReadReply, AcceptsOnlyAFrameThatChecksOut) {
     };
     const Case cases[] = {
         {"010304 01F4FFFF BB8D", true},
-        {"010304 01F4FFFF BB8D 1234", true},     // trailing bytes after the frame do not matter
-        {"010304 01F4FFFF BB8E", false},         // CRC high byte wrong
-        {"010304 01F4FFFE BB8D", false},         // a data byte corrupted
-        {"010304 01F4FFFF BB", false},           // the frame is cut short
-        {"010304 01F4", false},                  // byte count promises more than arrived
-        {"0183 04 40F3", false},                 // exception reply (its own CRC is right)
+        {"010304 01F4FFFF BB8D 1234", true}, // trailing bytes after the frame do not matter
+        {"010304 01F4FFFF BB8E", false},     // CRC high byte wrong
+        {"010304 01F4FFFE BB8D", false},     // a data byte corrupted
+        {"010304 01F4FFFF BB", false},       // the frame is cut short
+        {"010304 01F4", false},              // byte count promises more than arrived
+        {"0183 04 40F3", false},             // exception reply (its own CRC is right)
         {"0103", false},
         {"", false},
-        {"010300 20F0", true},                   // zero registers, CRC right
+        {"010300 20F0", true}, // zero registers, CRC right
     };
     for (const Case &c : cases)
         EXPECT_EQ(isWholeReadReply(hex(c.block)), c.whole) << c.block;

@@ -28,23 +28,27 @@ TEST_P(ParseNumber, AcceptsOnlyOneDecimalNumber) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, ParseNumber,
-    ::testing::Values(
-        ParseCase{u"1", 1}, ParseCase{u"  42\t", 42}, ParseCase{u"-1", -1}, ParseCase{u"+7", 7},
-        ParseCase{u"3.7", 3.7}, ParseCase{u".5", 0.5}, ParseCase{u"5.", 5}, ParseCase{u"1e3", 1000},
-        ParseCase{u"2.5E-1", 0.25}, ParseCase{u"1e+2", 100}, ParseCase{u"-0", 0},
-        ParseCase{u"60000.6", 60000.6}, ParseCase{u"0001", 1},
-        // underflow is a tiny number, still numeric
-        ParseCase{u"1e-400", 0}, ParseCase{u"-1e-400", 0},
-        // not numeric
-        ParseCase{u"", std::nullopt}, ParseCase{u"   ", std::nullopt}, ParseCase{u"abc", std::nullopt},
-        ParseCase{u"12a", std::nullopt}, ParseCase{u"1 2", std::nullopt}, ParseCase{u"-", std::nullopt},
-        ParseCase{u".", std::nullopt}, ParseCase{u"1e", std::nullopt}, ParseCase{u"e5", std::nullopt},
-        ParseCase{u"1e400", std::nullopt}, ParseCase{u"-1e400", std::nullopt},
-        ParseCase{u"nan", std::nullopt}, ParseCase{u"inf", std::nullopt},
-        ParseCase{u"0x10", std::nullopt}, ParseCase{u"&H10", std::nullopt},
-        ParseCase{u"1,5", std::nullopt}, ParseCase{u"１２", std::nullopt},
-        ParseCase{u"\u0661\u0662", std::nullopt}, ParseCase{u"--1", std::nullopt},
-        ParseCase{u"1.2.3", std::nullopt}, ParseCase{u"\u3000" u"1", std::nullopt}));
+    ::testing::Values(ParseCase{u"1", 1}, ParseCase{u"  42\t", 42}, ParseCase{u"-1", -1},
+                      ParseCase{u"+7", 7}, ParseCase{u"3.7", 3.7}, ParseCase{u".5", 0.5},
+                      ParseCase{u"5.", 5}, ParseCase{u"1e3", 1000}, ParseCase{u"2.5E-1", 0.25},
+                      ParseCase{u"1e+2", 100}, ParseCase{u"-0", 0}, ParseCase{u"60000.6", 60000.6},
+                      ParseCase{u"0001", 1},
+                      // underflow is a tiny number, still numeric
+                      ParseCase{u"1e-400", 0}, ParseCase{u"-1e-400", 0},
+                      // not numeric
+                      ParseCase{u"", std::nullopt}, ParseCase{u"   ", std::nullopt},
+                      ParseCase{u"abc", std::nullopt}, ParseCase{u"12a", std::nullopt},
+                      ParseCase{u"1 2", std::nullopt}, ParseCase{u"-", std::nullopt},
+                      ParseCase{u".", std::nullopt}, ParseCase{u"1e", std::nullopt},
+                      ParseCase{u"e5", std::nullopt}, ParseCase{u"1e400", std::nullopt},
+                      ParseCase{u"-1e400", std::nullopt}, ParseCase{u"nan", std::nullopt},
+                      ParseCase{u"inf", std::nullopt}, ParseCase{u"0x10", std::nullopt},
+                      ParseCase{u"&H10", std::nullopt}, ParseCase{u"1,5", std::nullopt},
+                      ParseCase{u"１２", std::nullopt}, ParseCase{u"\u0661\u0662", std::nullopt},
+                      ParseCase{u"--1", std::nullopt}, ParseCase{u"1.2.3", std::nullopt},
+                      ParseCase{u"\u3000"
+                                u"1",
+                                std::nullopt}));
 
 TEST(ParseNumber, HandlesAVeryLongText) {
     EXPECT_FALSE(parseNumber(QString(100000, u'9')).has_value()); // overflows a double
@@ -55,9 +59,9 @@ TEST(ParseNumber, HandlesAVeryLongText) {
 }
 
 TEST(NearestEven, HalvesGoToTheEvenNeighbour) {
-    const std::pair<double, double> cases[] = {{0.5, 0},   {1.5, 2},     {2.5, 2},    {3.5, 4},
-                                               {-0.5, -0}, {-1.5, -2},   {2.4, 2},    {2.6, 3},
-                                               {50.5, 50}, {51.5, 52},   {60000.6, 60001}};
+    const std::pair<double, double> cases[] = {{0.5, 0},   {1.5, 2},   {2.5, 2},        {3.5, 4},
+                                               {-0.5, -0}, {-1.5, -2}, {2.4, 2},        {2.6, 3},
+                                               {50.5, 50}, {51.5, 52}, {60000.6, 60001}};
     for (const auto &[in, out] : cases)
         EXPECT_EQ(numeric::nearestEven(in), out) << in;
 }
@@ -68,10 +72,9 @@ TEST(ByteConversions, ReportWhatDoesNotFit) {
         std::optional<int> floored;
         std::optional<int> nearest;
     };
-    const Case cases[] = {{0, 0, 0},         {3.7, 3, 4},       {255, 255, 255},
-                          {255.4, 255, 255}, {255.6, 255, {}},  {256, {}, {}},
-                          {-0.4, {}, 0},     {-1, {}, {}},      {300, {}, {}},
-                          {2.5, 2, 2},       {3.5, 3, 4},       {1e300, {}, {}}};
+    const Case cases[] = {{0, 0, 0},        {3.7, 3, 4},   {255, 255, 255}, {255.4, 255, 255},
+                          {255.6, 255, {}}, {256, {}, {}}, {-0.4, {}, 0},   {-1, {}, {}},
+                          {300, {}, {}},    {2.5, 2, 2},   {3.5, 3, 4},     {1e300, {}, {}}};
     for (const Case &c : cases) {
         const auto floored = numeric::floorToByte(c.value);
         const auto nearest = numeric::nearestToByte(c.value);
@@ -82,10 +85,10 @@ TEST(ByteConversions, ReportWhatDoesNotFit) {
 
 TEST(WrappedRegisterValue, SinglePrecisionWrapAndRounding) {
     const std::pair<double, std::optional<int>> cases[] = {
-        {1, 1},           {1.5, 2},          {2.5, 2},      {0.5, 0},        {-1, 0xFFFF},
-        {-32768, 0x8000}, {2000, 2000},      {65535, 65535}, {65535.4, 65535}, {65535.5, {}},
-        {70000, {}},      {-70000, {}},      {-0.2, {}},    {-0.5, {}},      {-0.6, 65535},
-        {-65536, 0},      {1e39, {}},        {-0.0, 0}};
+        {1, 1},           {1.5, 2},     {2.5, 2},       {0.5, 0},         {-1, 0xFFFF},
+        {-32768, 0x8000}, {2000, 2000}, {65535, 65535}, {65535.4, 65535}, {65535.5, {}},
+        {70000, {}},      {-70000, {}}, {-0.2, {}},     {-0.5, {}},       {-0.6, 65535},
+        {-65536, 0},      {1e39, {}},   {-0.0, 0}};
     for (const auto &[in, out] : cases) {
         const auto value = numeric::wrappedRegisterValue(in);
         EXPECT_EQ(value ? std::optional<int>(*value) : std::nullopt, out) << in;

@@ -7,7 +7,9 @@ using namespace modbus;
 
 namespace {
 
-QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char *text) {
+    return QByteArray::fromHex(text);
+}
 
 struct MeasurementCase {
     const char *name;
@@ -31,7 +33,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         MeasurementCase{"NineByteExample", "01030401F4FFFFBB8D", false, {500, 0}},
         // ten registers fill the eight boxes; positions 8 and 9 have no box
-        MeasurementCase{"FullReply", "01031401C200000001000007D003E8000007D000070008697E", false,
+        MeasurementCase{"FullReply",
+                        "01031401C200000001000007D003E8000007D000070008697E",
+                        false,
                         {450, 0, 1, 0, 2000, 1000, 0, 2000}},
         MeasurementCase{"OddCountDropsLastByte", "01030301F4AAD2F1", false, {500}},
         MeasurementCase{"ByteCountZero", "01030020F0", false, {}},
@@ -42,8 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
         MeasurementCase{"CorruptedData", "01030401F5FFFFBB8D", true, {}},
         MeasurementCase{"Truncated", "01030401F4FF", true, {}},
         MeasurementCase{"ExceptionReply", "01830440F3", true, {}},
-        MeasurementCase{"TooShort", "0103", true, {}},
-        MeasurementCase{"Empty", "", true, {}}),
+        MeasurementCase{"TooShort", "0103", true, {}}, MeasurementCase{"Empty", "", true, {}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // The decoding rules without the validity check: whole pairs from byte 3, as many as byte 2 says.
@@ -60,12 +63,12 @@ TEST(ConfigurationReply, TakesTheAddressByte) {
         std::optional<int> address;
     };
     const Case cases[] = {
-        {"02060B0000054BDE", kAddressChange, 5},      // the echoed new address, byte 5
-        {"02060B000005", kAddressChange, 5},          // six bytes are enough
-        {"02060B0000", kAddressChange, {}},           // byte 5 did not arrive
+        {"02060B0000054BDE", kAddressChange, 5},             // the echoed new address, byte 5
+        {"02060B000005", kAddressChange, 5},                 // six bytes are enough
+        {"02060B0000", kAddressChange, {}},                  // byte 5 did not arrive
         {"07030201F43053", kAddressReadOrParameterWrite, 7}, // who answered, byte 0
         {"", kAddressReadOrParameterWrite, {}},
-        {"02060B0000054BDE", kNoRequest, {}},         // nothing pending: nothing decoded
+        {"02060B0000054BDE", kNoRequest, {}}, // nothing pending: nothing decoded
     };
     for (const Case &c : cases) {
         const DecodedReply reply = decodeReply(hex(c.block), c.kind);

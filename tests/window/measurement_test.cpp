@@ -32,9 +32,9 @@ void MeasurementTest::defaultRequest() {
     f.ui().txtState->setPlainText(QStringLiteral("old"));
     f.ui().comDoOnce->click();
     QCOMPARE(f.comm->sent, QList<QByteArray>{f.hex("01030000000AC5CD")});
-    QCOMPARE(f.comm->log, (QStringList{"InBufferCount=0", "InputLen=0", "InputMode=1",
-                                        "RThreshold=0", "RThreshold=25",
-                                        "Output=01 03 00 00 00 0A C5 CD"}));
+    QCOMPARE(f.comm->log,
+             (QStringList{"InBufferCount=0", "InputLen=0", "InputMode=1", "RThreshold=0",
+                          "RThreshold=25", "Output=01 03 00 00 00 0A C5 CD"}));
     QCOMPARE(f.window->RecThreshold, 25);
     QCOMPARE(f.comm->rThreshold, 25);
     QCOMPARE(f.window->CmdType, 1);
@@ -159,7 +159,8 @@ void MeasurementTest::rejectedReplies() {
     f.ui().comDoOnce->click();
     f.comm->deliver(block);
     QCOMPARE(f.window->RecCount, 1);
-    QCOMPARE(f.ui().txtState->toPlainText().remove(u' '), QString::fromLatin1(block.toHex().toUpper()));
+    QCOMPARE(f.ui().txtState->toPlainText().remove(u' '),
+             QString::fromLatin1(block.toHex().toUpper()));
     QCOMPARE(f.ui().txtState->palette().color(QPalette::Text), QColor(255, 0, 0));
     for (QLineEdit *box : f.window->txtValue)
         QCOMPARE(box->text(), QStringLiteral("keep"));
@@ -195,8 +196,8 @@ void MeasurementTest::configurationReplies_data() {
     QTest::addColumn<QString>("address");
     QTest::newRow("address change echo") << 5 << QByteArray::fromHex("02060B0000054BDE") << "5";
     QTest::newRow("address read reply") << 6 << QByteArray::fromHex("07030201F43053") << "7";
-    QTest::newRow("bad CRC is not checked here") << 6 << QByteArray::fromHex("09030201F43054")
-                                                 << "9";
+    QTest::newRow("bad CRC is not checked here")
+        << 6 << QByteArray::fromHex("09030201F43054") << "9";
 }
 
 void MeasurementTest::configurationReplies() {

@@ -24,8 +24,10 @@ void PollingTest::intervals_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("interval"); // 0: refused
-    const QString notNumeric = QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为100-60000!");
-    const QString outOfRange = QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为50-60000!");
+    const QString notNumeric =
+        QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为100-60000!");
+    const QString outOfRange =
+        QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为50-60000!");
     QTest::newRow("abc") << "abc" << notNumeric << 0;
     QTest::newRow("empty") << "" << notNumeric << 0;
     QTest::newRow("49.9") << "49.9" << outOfRange << 0;

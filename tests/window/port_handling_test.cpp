@@ -26,7 +26,7 @@ void PortHandlingTest::choosingAPortOpensIt() {
     f.ui().Combo1->setCurrentIndex(2);
     emit f.ui().Combo1->activated(2); // as a user's pick
     QCOMPARE(f.comm->log, (QStringList{"PortOpen=false", "CommPort=3", "Settings=9600,N,8,1",
-                                        "PortOpen=true", "RThreshold=1", "InputMode=1"}));
+                                       "PortOpen=true", "RThreshold=1", "InputMode=1"}));
     QCOMPARE(f.window->CommNum, 3);
     QVERIFY(f.comm->open);
     QCOMPARE(f.comm->rThreshold, 1);

@@ -234,8 +234,8 @@ void StartupLayoutTest::controlsSitWhereTheLayoutPutsThem() {
     QVERIFY2(control, qPrintable(name));
     QCOMPARE(control->parentWidget()->objectName(), container);
     auto px = [](int t) { return int(std::floor(t / 15.0 + 0.5)); };
-    QCOMPARE(control->geometry(), QRect(px(twips.x()), px(twips.y()), px(twips.width()),
-                                        px(twips.height())));
+    QCOMPARE(control->geometry(),
+             QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
     if (!text.isNull())
         QCOMPARE(shownText(control), text);
 }
@@ -280,8 +280,8 @@ void StartupLayoutTest::focusOrderStartsAtTheFunctionCode() {
     f.window->show();
     QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
     QCOMPARE(QApplication::focusWidget(), f.ui().txtFunID);
-    const QList<QWidget *> chain = {f.ui().txtFunID, f.ui().txtDataLength, f.ui().txtStartID,
-                                    f.ui().txtStationID, f.ui().cmdReadAdd, f.ui().txtSetID_0};
+    const QList<QWidget *> chain = {f.ui().txtFunID,     f.ui().txtDataLength, f.ui().txtStartID,
+                                    f.ui().txtStationID, f.ui().cmdReadAdd,    f.ui().txtSetID_0};
     for (int i = 1; i < chain.size(); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), chain[i]);
