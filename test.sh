@@ -1,7 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test.
+# Installs what is missing, builds, and runs every test: once in a normal build, once in a build
+# with AddressSanitizer and UndefinedBehaviorSanitizer (clang) that also runs each fuzz target for
+# a bounded number of executions.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh build
+jobs=$(nproc)
+
 scripts/build.sh build
-ctest --test-dir build --output-on-failure -j"$(nproc)"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+CC=clang CXX=clang++ scripts/build.sh build-asan -DGX7140R_SANITIZE=ON -DGX7140R_FUZZ=ON \
+    -DGX7140R_BUILD_BENCH=OFF
+ctest --test-dir build-asan --output-on-failure -j"$jobs"

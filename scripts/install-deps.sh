@@ -5,7 +5,7 @@
 set -euo pipefail
 
 build_packages=(
-    cmake make g++ pkg-config
+    cmake make g++ pkg-config clang libclang-rt-14-dev
     qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
     libmodbus-dev libgtest-dev
     fonts-wqy-zenhei

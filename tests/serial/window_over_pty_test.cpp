@@ -50,6 +50,7 @@ private slots:
     void eachConfigurationRegisterWritten_data();
     void eachConfigurationRegisterWritten();
     void pollingAt50ms();
+    void noiseDuringPollingNeverShowsAFalseValue();
     void vanishingPortMidPoll();
 };
 
@@ -207,6 +208,26 @@ void WindowOverPtyTest::pollingAt50ms() {
     const int ppm = w.value(0).toInt();
     QVERIFY2(ppm >= 350 && ppm <= 550, qPrintable(w.value(0)));
     QCOMPARE(w.value(4), QStringLiteral("2000"));
+}
+
+void WindowOverPtyTest::noiseDuringPollingNeverShowsAFalseValue() {
+    sim::Options options = SimRunner::steadyOptions();
+    options.fault = sim::Fault::Noise;
+    options.faultEvery = 2;
+    SimRunner sim(options);
+    sim.module().setRegister(0, 612);
+    LiveWindow w(sim);
+    QStringList shown;
+    connect(w.window->txtValue[0], &QLineEdit::textChanged, [&](const QString &t) { shown << t; });
+    w.window->ui.txtTimerSet->setText(QStringLiteral("50"));
+    w.window->ui.cmdOneM->click();
+    QTest::qWait(1200);
+    w.window->ui.cmdStopOnce->click();
+    QVERIFY2(w.events() >= 10, qPrintable(QString::number(w.events())));
+    QVERIFY(!shown.isEmpty());
+    for (const QString &value : shown)
+        QCOMPARE(value, QStringLiteral("612"));
+    QVERIFY(w.messages.isEmpty());
 }
 
 void WindowOverPtyTest::vanishingPortMidPoll() {
