@@ -43,6 +43,7 @@ frmMain::frmMain(std::unique_ptr<CommControl> comm, Seams seams, QWidget *parent
     if (!seams_.openUrl)
         seams_.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     connectHandlers();
+    describeLamp();
     ui.txtFunID->setFocus();
 }
 
@@ -142,6 +143,14 @@ void frmMain::showMessage(const QString &text, const QString &title, MessageIcon
 
 void frmMain::bringToFront(QLabel *image) {
     image->raise();
+    describeLamp();
+}
+
+void frmMain::describeLamp() {
+    const QLabel *front = frontLamp();
+    ui.Picture2->setAccessibleDescription(front == ui.imgConnected ? kLampGreen
+                                          : front == ui.ImgYellow  ? kLampYellow
+                                                                   : kLampRed);
 }
 
 QLabel *frmMain::frontLamp() const {

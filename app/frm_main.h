@@ -107,7 +107,8 @@ private:
     void selectListEntry(QComboBox *list, int index, void (frmMain::*click)());
     void showMessage(const QString &text, const QString &title = window_texts::kAppTitle,
                      MessageIcon icon = MessageIcon::None);
-    static void bringToFront(QLabel *image);
+    void bringToFront(QLabel *image);
+    void describeLamp();
     static void setTextColour(QWidget *box, const QColor &colour);
     static qint64 counterValue(const QLabel *counter);
     QString portSettings() const;

@@ -71,6 +71,11 @@ inline const FontSubstitute kFontSubstitutes[] = {
     {"MS Sans Serif", {"Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"}},
 };
 
+// The lamp's state as text, for screen readers (the accessible description of Picture2).
+inline const QString kLampGreen = QStringLiteral("绿灯");
+inline const QString kLampYellow = QStringLiteral("黄灯");
+inline const QString kLampRed = QStringLiteral("红灯");
+
 // Text colours set by the handlers.
 inline const QColor kDecodedValueColour = QColor(0, 0, 0);
 inline const QColor kRejectedReplyColour = QColor(255, 0, 0);

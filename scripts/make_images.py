@@ -75,3 +75,8 @@ if __name__ == '__main__':
     png(os.path.join(OUT, 'lamp_yellow.png'), 16, lamp((245, 210, 20)))
     png(os.path.join(OUT, 'lamp_red.png'), 16, lamp((230, 30, 30)))
     png(os.path.join(OUT, 'app_icon.png'), 32, icon())
+    # the same icon for the desktop's hicolor theme
+    icons = os.path.join(HERE, '..', 'packaging', 'icons')
+    os.makedirs(icons, exist_ok=True)
+    for size in (16, 24, 32, 48, 64, 128, 256):
+        png(os.path.join(icons, f'gx7140r-tool-{size}.png'), size, icon(size))
