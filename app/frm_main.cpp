@@ -163,9 +163,18 @@ QLabel *frmMain::frontLamp() const {
 }
 
 void frmMain::setTextColour(QWidget *box, const QColor &colour) {
+    if (box->palette().color(QPalette::Text) == colour)
+        return; // a new palette costs a style update and a repaint
     QPalette palette = box->palette();
     palette.setColor(QPalette::Text, colour);
     box->setPalette(palette);
+}
+
+bool frmMain::showText(QLineEdit *box, const QString &text) {
+    if (box->text() == text)
+        return false;
+    box->setText(text);
+    return true;
 }
 
 qint64 frmMain::counterValue(const QLabel *counter) {

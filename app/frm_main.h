@@ -110,6 +110,8 @@ private:
     void bringToFront(QLabel *image);
     void describeLamp();
     static void setTextColour(QWidget *box, const QColor &colour);
+    // Sets the text only when it differs (a new text costs a layout and a repaint); true if set.
+    static bool showText(QLineEdit *box, const QString &text);
     static qint64 counterValue(const QLabel *counter);
     QString portSettings() const;
 

@@ -23,12 +23,14 @@ long residentKiB() {
             return line.mid(6).trimmed().split(' ').first().toLong();
     return -1;
 }
-int openDescriptors() { return int(QDir(QStringLiteral("/proc/self/fd")).count()) - 2; }
+int openDescriptors() {
+    return int(QDir(QStringLiteral("/proc/self/fd")).count()) - 2;
+}
 } // namespace
 
 int main(int argc, char *argv[]) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                     : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 600;
     const int noiseEvery = argc > 2 ? std::atoi(argv[2]) : 3;

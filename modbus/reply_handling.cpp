@@ -23,12 +23,12 @@ void frmMain::MSComm1_OnComm() {
     // A measurement reply that is not a whole, valid frame is shown in red and not decoded.
     setTextColour(ui.txtState, reply.rejected ? kRejectedReplyColour : defaultStateColour_);
     for (std::size_t position = 0; position < reply.values.size(); ++position) {
-        txtValue[position]->setText(QString::number(reply.values[position]));
+        showText(txtValue[position], QString::number(reply.values[position]));
         setTextColour(txtValue[position], kDecodedValueColour);
     }
     if (reply.address) {
-        txtSetID[0]->setText(QString::number(*reply.address));
-        ui.txtStationID->setText(QString::number(*reply.address));
+        showText(txtSetID[0], QString::number(*reply.address));
+        showText(ui.txtStationID, QString::number(*reply.address));
     }
     bringToFront(ui.imgConnected);
 }

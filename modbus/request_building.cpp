@@ -31,6 +31,6 @@ bool frmMain::sendFrame(const modbus::Frame &frame) {
 }
 
 void frmMain::showCommandText() {
-    ui.txtCommand->setText(CmdText);
-    ui.txtCommand->home(false); // the request's first bytes in view, as after any text change
+    if (showText(ui.txtCommand, CmdText))
+        ui.txtCommand->home(false); // the request's first bytes in view, as after any text change
 }

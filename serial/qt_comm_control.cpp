@@ -154,7 +154,11 @@ bool QtCommControl::setSThreshold(int bytes) {
 bool QtCommControl::Output(const QByteArray &bytes) {
     if (!port_.isOpen())
         return false;
-    return port_.write(bytes) == bytes.size();
+    if (port_.write(bytes) != bytes.size())
+        return false;
+    // Hand the bytes to the device now rather than on the next turn of the event loop.
+    port_.flush();
+    return true;
 }
 
 QByteArray QtCommControl::Input() {

@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const bool sane = settings->baudRate > 0 && settings->dataBits >= 5 &&
                       settings->dataBits <= 8 && QByteArray("NEOMS").contains(settings->parity) &&
                       (settings->stopBits >= 1 && settings->stopBits <= 3);
-    const QString stop = settings->stopBits == 3 ? QStringLiteral("1.5")
-                                                 : QString::number(settings->stopBits);
+    const QString stop =
+        settings->stopBits == 3 ? QStringLiteral("1.5") : QString::number(settings->stopBits);
     const QString canonical = QStringLiteral("%1,%2,%3,%4")
                                   .arg(settings->baudRate)
                                   .arg(QChar(settings->parity))

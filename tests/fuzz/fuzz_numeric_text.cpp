@@ -15,8 +15,8 @@ void check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const QString utf8 = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
-    const QString utf16 = QString::fromUtf16(reinterpret_cast<const char16_t *>(data),
-                                             qsizetype(size / 2));
+    const QString utf16 =
+        QString::fromUtf16(reinterpret_cast<const char16_t *>(data), qsizetype(size / 2));
     for (const QString &text : {utf8, utf16}) {
         const auto value = numeric::parseNumber(text);
         check(numeric::isNumeric(text) == value.has_value());

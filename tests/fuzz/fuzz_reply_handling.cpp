@@ -1,5 +1,5 @@
-// Any bytes, under any pending kind, through the window's own reply handling. A value box may change
-// only when the block begins with a whole read reply whose CRC checks out.
+// Any bytes, under any pending kind, through the window's own reply handling. A value box may
+// change only when the block begins with a whole read reply whose CRC checks out.
 #include "app/frm_main.h"
 #include "fake_comm_control.h"
 #include "modbus/frame_codec.h"
@@ -38,9 +38,12 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (size == 0)
         return 0;
-    static const int kinds[] = {modbus::kNoRequest, modbus::kMeasurementRead,
-                                modbus::kAddressChange, modbus::kAddressReadOrParameterWrite,
-                                2, -1};
+    static const int kinds[] = {modbus::kNoRequest,
+                                modbus::kMeasurementRead,
+                                modbus::kAddressChange,
+                                modbus::kAddressReadOrParameterWrite,
+                                2,
+                                -1};
     window->CmdType = qint16(kinds[data[0] % std::size(kinds)]);
     const QByteArray block(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
     for (QLineEdit *box : window->txtValue)
@@ -58,8 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto values = modbus::measurementValues(block);
     for (int k = 0; k < modbus::kValueBoxCount; ++k) {
         const QString shown = window->txtValue[k]->text();
-        const bool decoded = window->CmdType == modbus::kMeasurementRead && whole &&
-                             k < int(values.size());
+        const bool decoded =
+            window->CmdType == modbus::kMeasurementRead && whole && k < int(values.size());
         check(shown == (decoded ? QString::number(values[k]) : kUntouched));
     }
     const bool addressExpected =

@@ -21,14 +21,24 @@ private slots:
 void AccessibilityTest::accessibleNames_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("name");
-    const std::pair<const char *, const char *> rows[] = {
-        {"Combo1", "串口号"},       {"Combo2", "波特率"},         {"txtCommand", "串口发送数据"},
-        {"txtState", "串口接收数据"}, {"txtStationID", "设备地址"}, {"txtFunID", "功能码"},
-        {"txtStartID", "超始地址"},  {"txtDataLength", "数据长度"}, {"txtSetID_0", "将地址"},
-        {"txtSetID_1", "修改为"},    {"txtValue_0", "气体浓度"},   {"txtValue_2", "量程系数"},
-        {"txtValue_5", "显示值校准"}, {"cmdSet_3", "设置 显示值校准"},
-        {"txtTimerSet", "定时时长(ms)"}, {"Picture2", "数据采集通讯状态指示"},
-        {"lblErrCounter", "成功接收 计数"}, {"lblCounter", "循环 计数"}};
+    const std::pair<const char *, const char *> rows[] = {{"Combo1", "串口号"},
+                                                          {"Combo2", "波特率"},
+                                                          {"txtCommand", "串口发送数据"},
+                                                          {"txtState", "串口接收数据"},
+                                                          {"txtStationID", "设备地址"},
+                                                          {"txtFunID", "功能码"},
+                                                          {"txtStartID", "超始地址"},
+                                                          {"txtDataLength", "数据长度"},
+                                                          {"txtSetID_0", "将地址"},
+                                                          {"txtSetID_1", "修改为"},
+                                                          {"txtValue_0", "气体浓度"},
+                                                          {"txtValue_2", "量程系数"},
+                                                          {"txtValue_5", "显示值校准"},
+                                                          {"cmdSet_3", "设置 显示值校准"},
+                                                          {"txtTimerSet", "定时时长(ms)"},
+                                                          {"Picture2", "数据采集通讯状态指示"},
+                                                          {"lblErrCounter", "成功接收 计数"},
+                                                          {"lblCounter", "循环 计数"}};
     for (const auto &[control, name] : rows)
         QTest::newRow(control) << QString::fromUtf8(control) << QString::fromUtf8(name);
 }
@@ -72,7 +82,8 @@ void AccessibilityTest::captionsFitTheirControls() {
     for (QComboBox *list : f.window->findChildren<QComboBox *>()) {
         // a line edit keeps two pixels of margin on each side of its text
         const QLineEdit *field = list->lineEdit();
-        if (field->fontMetrics().horizontalAdvance(field->text()) > field->contentsRect().width() - 4)
+        if (field->fontMetrics().horizontalAdvance(field->text()) >
+            field->contentsRect().width() - 4)
             clipped << list->objectName();
     }
     for (QGroupBox *frame : f.window->findChildren<QGroupBox *>()) {

@@ -5,8 +5,10 @@
 #include <QtTest>
 
 namespace {
-const QString kIntervalText = QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为100-60000!");
-const QString kIntervalRange = QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为50-60000!");
+const QString kIntervalText =
+    QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为100-60000!");
+const QString kIntervalRange =
+    QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为50-60000!");
 const QString kSource = QStringLiteral("你输入的原设备地址格式有误!");
 const QString kTarget = QStringLiteral("你输入的目标设备地址格式有误!");
 const QString kZero = QStringLiteral("请指定正确的设备地址，正确值范围为1-250");
@@ -49,9 +51,11 @@ void HostileInputTest::everyBox() {
     QFETCH(bool, numericZero);
 
     // The four Modbus boxes: a text that is not a byte leaves its frame byte at 0, silently.
-    const std::pair<QLineEdit *Ui::frmMain::*, int> modbusBoxes[] = {
-        {&Ui::frmMain::txtStationID, 0}, {&Ui::frmMain::txtFunID, 1},
-        {&Ui::frmMain::txtStartID, 3}, {&Ui::frmMain::txtDataLength, 5}};
+    const std::pair<QLineEdit * Ui::frmMain::*, int> modbusBoxes[] = {
+        {&Ui::frmMain::txtStationID, 0},
+        {&Ui::frmMain::txtFunID, 1},
+        {&Ui::frmMain::txtStartID, 3},
+        {&Ui::frmMain::txtDataLength, 5}};
     for (const auto &[box, index] : modbusBoxes) {
         WindowFixture f;
         (f.ui().*box)->setText(text);
@@ -61,14 +65,14 @@ void HostileInputTest::everyBox() {
         QCOMPARE(int(quint8(f.lastSent()[index])), 0);
     }
 
-    {   // the interval
+    { // the interval
         WindowFixture f;
         f.ui().txtTimerSet->setText(text);
         f.ui().cmdOneM->click();
         QCOMPARE(f.lastMessage(), numericZero ? kIntervalRange : kIntervalText);
         QVERIFY(!f.window->Timer2.isTicking());
     }
-    {   // the register count at a tick: repaired to "1" when not numeric
+    { // the register count at a tick: repaired to "1" when not numeric
         WindowFixture f;
         f.ui().txtDataLength->setText(text);
         f.window->Timer2_Timer();
@@ -84,7 +88,7 @@ void HostileInputTest::everyBox() {
         QVERIFY(f.comm->sent.isEmpty());
         QVERIFY(f.comm->log.isEmpty());
     }
-    {   // the station of an address read: zero is a valid byte
+    { // the station of an address read: zero is a valid byte
         WindowFixture f;
         f.ui().txtStationID->setText(text);
         f.ui().cmdReadAdd->click();

@@ -1,0 +1,53 @@
+// The tool's start-up as main() does it, reporting the moment of the window's first paint:
+// prints the CLOCK_MONOTONIC time in ns and exits. With "minimal", a bare Qt Widgets window
+// (the floor any Qt program pays) instead.
+#include "app/frm_main.h"
+#include "serial/qt_comm_control.h"
+
+#include <QApplication>
+#include <QLabel>
+
+#include <cstdio>
+#include <ctime>
+
+namespace {
+class FirstPaint : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() == QEvent::Paint && !seen_) {
+            seen_ = true;
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            std::printf("first_paint_ns %lld\n",
+                        (long long)now.tv_sec * 1000000000LL + now.tv_nsec);
+            std::fflush(stdout);
+            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool seen_ = false;
+};
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    FirstPaint probe;
+    std::unique_ptr<QWidget> window;
+    if (argc > 1 && QByteArray(argv[1]) == "minimal") {
+        auto *label = new QLabel(QStringLiteral("GX7140R"));
+        label->resize(604, 410);
+        window.reset(label);
+    } else {
+        auto tool = std::make_unique<frmMain>(std::make_unique<QtCommControl>());
+        tool->Form_Load();
+        window = std::move(tool);
+    }
+    window->installEventFilter(&probe);
+    window->show();
+    return app.exec();
+}
