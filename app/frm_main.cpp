@@ -43,6 +43,7 @@ frmMain::frmMain(std::unique_ptr<CommControl> comm, Seams seams, QWidget *parent
     if (!seams_.openUrl)
         seams_.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     connectHandlers();
+    Timer2.setEnabled(true); // as designed: enabled, but interval 0 raises no tick
     describeLamp();
     ui.txtFunID->setFocus();
 }

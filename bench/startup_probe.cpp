@@ -1,6 +1,7 @@
 // The tool's start-up as main() does it, reporting the moment of the window's first paint:
-// prints the CLOCK_MONOTONIC time in ns and exits. With "minimal", a bare Qt Widgets window
-// (the floor any Qt program pays) instead.
+// prints the CLOCK_MONOTONIC time in ns and exits.
+//   startup_probe tool PATH   the tool, its COM1 being the terminal at PATH
+//   startup_probe minimal     a bare Qt Widgets window: the floor any Qt program pays
 #include "app/frm_main.h"
 #include "serial/qt_comm_control.h"
 
@@ -43,7 +44,10 @@ int main(int argc, char *argv[]) {
         label->resize(604, 410);
         window.reset(label);
     } else {
-        auto tool = std::make_unique<frmMain>(std::make_unique<QtCommControl>());
+        const QString port = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+        auto tool = std::make_unique<frmMain>(std::make_unique<QtCommControl>(
+            port.isEmpty() ? QtCommControl::systemPortNameMapper()
+                           : QtCommControl::PortNameMapper([port](int) { return port; })));
         tool->Form_Load();
         window = std::move(tool);
     }
