@@ -1,6 +1,7 @@
 // The real window and serial control against the simulated module (libmodbus) over a pty:
 // libmodbus checks our frames, we decode its replies.
 #include "app/frm_main.h"
+#include "expected_texts.h"
 #include "serial/qt_comm_control.h"
 #include "sim_runner.h"
 
@@ -239,7 +240,7 @@ void WindowOverPtyTest::vanishingPortMidPoll() {
     sim.module().setFault(sim::Fault::Vanish);
     QTRY_VERIFY_WITH_TIMEOUT(!w.portOpen(), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(w.messages.size(), 1, 5000);
-    QCOMPARE(w.messages[0].text, QStringLiteral("打开串口出错，请确定串口是否已被占用"));
+    QCOMPARE(w.messages[0].text, expected::kPortClosed);
     QVERIFY(!w.window->PollEnabled);
     QTest::qWait(300);
     QCOMPARE(w.messages.size(), 1); // paused: no stacked messages

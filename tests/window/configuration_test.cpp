@@ -1,16 +1,11 @@
 // "执行", "读地址" and the "设置" buttons.
+#include "expected_texts.h"
 #include "window_fixture.h"
 
 #include <QPlainTextEdit>
 #include <QtTest>
 
-namespace {
-const QString kSource = QStringLiteral("你输入的原设备地址格式有误!");
-const QString kTarget = QStringLiteral("你输入的目标设备地址格式有误!");
-const QString kZero = QStringLiteral("请指定正确的设备地址，正确值范围为1-250");
-const QString kHigh = QStringLiteral("请指定正确的设备地址，正确值范围为1-250!");
-const QString kValue = QStringLiteral("你输入的值有误，请输入0-9的数据，不能含字母！");
-} // namespace
+using namespace expected;
 
 class ConfigurationTest : public QObject {
     Q_OBJECT

@@ -1,19 +1,11 @@
 // One table of hostile texts tried in every box a handler reads: each gets its message or its
 // documented default, and no request is built from input that failed its checks.
+#include "expected_texts.h"
 #include "window_fixture.h"
 
 #include <QtTest>
 
-namespace {
-const QString kIntervalText =
-    QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为100-60000!");
-const QString kIntervalRange =
-    QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为50-60000!");
-const QString kSource = QStringLiteral("你输入的原设备地址格式有误!");
-const QString kTarget = QStringLiteral("你输入的目标设备地址格式有误!");
-const QString kZero = QStringLiteral("请指定正确的设备地址，正确值范围为1-250");
-const QString kValue = QStringLiteral("你输入的值有误，请输入0-9的数据，不能含字母！");
-} // namespace
+using namespace expected;
 
 class HostileInputTest : public QObject {
     Q_OBJECT

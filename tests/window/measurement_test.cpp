@@ -1,4 +1,5 @@
 // A single measurement: the request built from the four boxes, and the reply shown and decoded.
+#include "expected_texts.h"
 #include "window_fixture.h"
 
 #include <QPlainTextEdit>
@@ -96,8 +97,8 @@ void MeasurementTest::closedPort() {
     f.ui().txtState->setPlainText(QStringLiteral(" 01"));
     f.ui().comDoOnce->click();
     QCOMPARE(f.messages.size(), 1);
-    QCOMPARE(f.messages[0], (Message{QStringLiteral("打开串口出错，请确定串口是否已被占用"),
-                                     QStringLiteral("智能模块"), MessageIcon::None}));
+    QCOMPARE(f.messages[0],
+             (Message{expected::kPortClosed, QStringLiteral("智能模块"), MessageIcon::None}));
     QCOMPARE(f.lamp(), QStringLiteral("imgNotConnected"));
     QVERIFY(!f.window->PollEnabled);
     QCOMPARE(f.ui().lblCounter->text(), QStringLiteral("2"));

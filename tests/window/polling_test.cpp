@@ -1,4 +1,5 @@
 // "循环", "停止" and the ticks of Timer2, driven tick by tick.
+#include "expected_texts.h"
 #include "window_fixture.h"
 
 #include <QtTest>
@@ -24,10 +25,8 @@ void PollingTest::intervals_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("interval"); // 0: refused
-    const QString notNumeric =
-        QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为100-60000!");
-    const QString outOfRange =
-        QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为50-60000!");
+    const QString notNumeric = expected::kIntervalText;
+    const QString outOfRange = expected::kIntervalRange;
     QTest::newRow("abc") << "abc" << notNumeric << 0;
     QTest::newRow("empty") << "" << notNumeric << 0;
     QTest::newRow("49.9") << "49.9" << outOfRange << 0;

@@ -1,4 +1,5 @@
 // The port list, the baud list, the open and close buttons, with the lamp and the messages.
+#include "expected_texts.h"
 #include "window_fixture.h"
 
 #include <QComboBox>
@@ -105,7 +106,7 @@ void PortHandlingTest::baudChangeFailuresLeaveThePortClosed() {
     QVERIFY(!g.comm->open);
     QVERIFY(g.messages.isEmpty());
     g.ui().comDoOnce->click();
-    QCOMPARE(g.lastMessage(), QStringLiteral("打开串口出错，请确定串口是否已被占用"));
+    QCOMPARE(g.lastMessage(), expected::kPortClosed);
 }
 
 void PortHandlingTest::openButton_data() {
@@ -183,7 +184,7 @@ void PortHandlingTest::closeKeepsPollingState() {
     QCOMPARE(f.window->Timer2.Interval(), 100);
     // the next tick finds the port closed and says so
     f.window->Timer2_Timer();
-    QCOMPARE(f.lastMessage(), QStringLiteral("打开串口出错，请确定串口是否已被占用"));
+    QCOMPARE(f.lastMessage(), expected::kPortClosed);
     QVERIFY(!f.window->PollEnabled);
 }
 

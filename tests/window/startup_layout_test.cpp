@@ -1,4 +1,5 @@
 // Start-up, the fixed layout and the product page link, on the real window.
+#include "expected_texts.h"
 #include "window_fixture.h"
 
 #include "app/line_shape.h"
@@ -78,7 +79,7 @@ void StartupLayoutTest::startUpWithCom1AbsentShowsNothing() {
     QCOMPARE(f.lamp(), QStringLiteral("imgConnected"));
     QCOMPARE(f.window->CommNum, 1);
     f.ui().comDoOnce->click();
-    QCOMPARE(f.lastMessage(), QStringLiteral("打开串口出错，请确定串口是否已被占用"));
+    QCOMPARE(f.lastMessage(), expected::kPortClosed);
 }
 
 void StartupLayoutTest::baudListHoldsExactlyTheFourRates() {
