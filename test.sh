@@ -10,6 +10,5 @@ jobs=$(nproc)
 scripts/build.sh build
 ctest --test-dir build --output-on-failure -j"$jobs"
 
-CC=clang CXX=clang++ scripts/build.sh build-asan -DGX7140R_SANITIZE=ON -DGX7140R_FUZZ=ON \
-    -DGX7140R_BUILD_BENCH=OFF
+scripts/build-sanitized.sh
 ctest --test-dir build-asan --output-on-failure -j"$jobs"

@@ -6,8 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
 scripts/install-deps.sh build
-CC=clang CXX=clang++ scripts/build.sh build-asan -DGX7140R_SANITIZE=ON -DGX7140R_FUZZ=ON \
-    -DGX7140R_BUILD_BENCH=OFF >/dev/null
+scripts/build-sanitized.sh >/dev/null
 export QT_QPA_PLATFORM=offscreen
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 for target in reply_handling:reply numeric_text:numeric line_settings:settings; do

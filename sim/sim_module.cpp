@@ -61,12 +61,15 @@ bool isWholeFixedRequest(const std::vector<std::uint8_t> &frame) {
 
 } // namespace
 
+namespace {
+constexpr std::pair<const char *, Fault> kFaultNames[] = {
+    {"none", Fault::None},           {"bad-crc", Fault::BadCrc}, {"silence", Fault::Silence},
+    {"exception", Fault::Exception}, {"noise", Fault::Noise},    {"split", Fault::Split},
+    {"junk", Fault::Junk},           {"vanish", Fault::Vanish}};
+} // namespace
+
 bool parseFault(const std::string &name, Fault &fault) {
-    static const std::pair<const char *, Fault> names[] = {
-        {"none", Fault::None},           {"bad-crc", Fault::BadCrc}, {"silence", Fault::Silence},
-        {"exception", Fault::Exception}, {"noise", Fault::Noise},    {"split", Fault::Split},
-        {"junk", Fault::Junk},           {"vanish", Fault::Vanish}};
-    for (const auto &[text, value] : names) {
+    for (const auto &[text, value] : kFaultNames) {
         if (name == text) {
             fault = value;
             return true;
@@ -76,24 +79,11 @@ bool parseFault(const std::string &name, Fault &fault) {
 }
 
 const char *faultName(Fault fault) {
-    switch (fault) {
-    case Fault::BadCrc:
-        return "bad-crc";
-    case Fault::Silence:
-        return "silence";
-    case Fault::Exception:
-        return "exception";
-    case Fault::Noise:
-        return "noise";
-    case Fault::Split:
-        return "split";
-    case Fault::Junk:
-        return "junk";
-    case Fault::Vanish:
-        return "vanish";
-    default:
-        return "none";
+    for (const auto &[text, value] : kFaultNames) {
+        if (value == fault)
+            return text;
     }
+    return "none";
 }
 
 Module::Module(Options options)
