@@ -142,6 +142,28 @@ void frmMain::showMessage(const QString &text, const QString &title, MessageIcon
     seams_.showMessage(Message{text, title, icon});
 }
 
+void frmMain::showInputProblem(modbus::InputProblem problem) {
+    using modbus::InputProblem;
+    switch (problem) {
+    case InputProblem::SourceAddressMalformed:
+        return showMessage(kSourceAddressMalformed);
+    case InputProblem::TargetAddressMalformed:
+        return showMessage(kTargetAddressMalformed);
+    case InputProblem::AddressZero:
+        return showMessage(kAddressZero);
+    case InputProblem::AddressTooHigh:
+        return showMessage(kAddressTooHigh);
+    case InputProblem::ValueMalformed:
+        return showMessage(kValueMalformed);
+    case InputProblem::IntervalMalformed:
+        return showMessage(kIntervalNotNumeric);
+    case InputProblem::IntervalOutOfRange:
+        return showMessage(kIntervalOutOfRange);
+    case InputProblem::None:
+        break;
+    }
+}
+
 void frmMain::bringToFront(QLabel *image) {
     image->raise();
     describeLamp();

@@ -2,6 +2,8 @@
 
 #include "message_seam.h"
 #include "modbus/frame_codec.h"
+#include "modbus/input_checks.h"
+#include "modbus/reply_decoder.h"
 #include "polling/window_timer.h"
 #include "ui_frm_main.h"
 #include "window_texts.h"
@@ -70,6 +72,15 @@ public:
     // The lamp image in front, the one the technician sees.
     QLabel *frontLamp() const;
 
+signals:
+    // The exchange as it happens, for whatever records or plots it; the handlers know nothing of
+    // files or charts. A request as built (`sent` is false when the port was closed), a received
+    // block with what it meant, and any other event of the serial control.
+    void requestIssued(int kind, const QByteArray &frame, bool sent);
+    void replyHandled(int kind, const QByteArray &block, const modbus::DecodedReply &reply);
+    void lineEvent(int commEvent);
+
+public:
     // State shared by every part of the window.
     qint16 CommNum = 0;
     qint16 CommRate = 0;
@@ -107,6 +118,8 @@ private:
     void selectListEntry(QComboBox *list, int index, void (frmMain::*click)());
     void showMessage(const QString &text, const QString &title = window_texts::kAppTitle,
                      MessageIcon icon = MessageIcon::None);
+    // The message box that answers input which failed its checks.
+    void showInputProblem(modbus::InputProblem problem);
     void bringToFront(QLabel *image);
     void describeLamp();
     static void setTextColour(QWidget *box, const QColor &colour);
@@ -119,7 +132,9 @@ private:
     void Crc16(const modbus::Frame &cmdstring, int j);
     void sealFrame(modbus::Frame &frame);
     void prepareForRequest();
+    // Sends the frame, or (port closed) only tells the exchange's observers it was not sent.
     bool sendFrame(const modbus::Frame &frame);
+    void skipSending(const modbus::Frame &frame);
     void showCommandText();
     enum class KeepThreshold { No, Yes };
     void issueConfigurationRequest(modbus::Frame frame, int kind, int threshold,

@@ -50,12 +50,6 @@ inline const QString kCounterWrapped = QStringLiteral("0");
 inline const QString kCounterRestart = QStringLiteral("1");
 inline constexpr int kRecCountRestart = 1;
 inline const QString kRepairedDataLength = QStringLiteral("1");
-inline constexpr int kShortestInterval = 50;
-inline constexpr int kLongestInterval = 60000;
-
-// Addresses.
-inline constexpr int kHighestTargetAddress = 250;
-inline constexpr int kHighestByte = 255;
 
 // Where the form's fonts (SimSun 9 pt, 宋体, Arial, MS Sans Serif) are not installed, these
 // stand in: the first one present is used. WenQuanYi Zen Hei Mono keeps SimSun's half-width
@@ -75,6 +69,9 @@ inline const FontSubstitute kFontSubstitutes[] = {
 inline const QString kLampGreen = QStringLiteral("绿灯");
 inline const QString kLampYellow = QStringLiteral("黄灯");
 inline const QString kLampRed = QStringLiteral("红灯");
+
+// Said of the receive box while it shows a rejected reply in red.
+inline const QString kRejectedReplyDescription = QStringLiteral("无效应答，未解码");
 
 // Text colours set by the handlers.
 inline const QColor kDecodedValueColour = QColor(0, 0, 0);

@@ -1,6 +1,6 @@
 // What the address change, the address read and the parameter writes share.
 #include "app/frm_main.h"
-#include "app/numeric_text.h"
+#include "modbus/input_checks.h"
 #include "serial/comm_control.h"
 
 using namespace window_texts;
@@ -23,17 +23,15 @@ void frmMain::issueConfigurationRequest(modbus::Frame frame, int kind, int thres
         sendFrame(frame);
     } else {
         bringToFront(ui.imgNotConnected);
+        skipSending(frame);
     }
 }
 
 std::optional<std::uint8_t> frmMain::configurationStation() {
-    const auto station = numeric::parseNumber(ui.txtStationID->text());
-    if (!station) {
-        showMessage(kSourceAddressMalformed);
+    const auto station = modbus::checkStationAddress(ui.txtStationID->text());
+    if (station.problem != modbus::InputProblem::None) {
+        showInputProblem(station.problem);
         return std::nullopt;
     }
-    const auto address = numeric::nearestToByte(*station);
-    if (!address)
-        showMessage(*station > kHighestByte ? kAddressTooHigh : kAddressZero);
-    return address;
+    return station.value;
 }

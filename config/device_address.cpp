@@ -1,50 +1,22 @@
 // "执行" changes the module's slave address; "读地址" reads it.
 #include "app/frm_main.h"
-#include "app/numeric_text.h"
+#include "modbus/input_checks.h"
 #include "modbus/module_protocol.h"
-
-#include <cmath>
-
-using namespace window_texts;
 
 void frmMain::cmdChangeID_Click() {
     // The first check that fails ends the click with its message.
-    const auto source = numeric::parseNumber(txtSetID[0]->text());
-    if (!source) {
-        showMessage(kSourceAddressMalformed);
+    const auto input = modbus::checkAddressChange(txtSetID[0]->text(), txtSetID[1]->text());
+    if (input.problem != modbus::InputProblem::None) {
+        showInputProblem(input.problem);
         return;
     }
-    const auto target = numeric::parseNumber(txtSetID[1]->text());
-    if (!target) {
-        showMessage(kTargetAddressMalformed);
-        return;
-    }
-    const double s = std::floor(*source);
-    const double t = std::floor(*target);
-    if (s == 0 || t == 0) {
-        showMessage(kAddressZero);
-        return;
-    }
-    if (t > kHighestTargetAddress) {
-        showMessage(kAddressTooHigh);
-        return;
-    }
-    // Addresses that pass those checks but do not fit the frame's byte produce no request.
-    if (s < 0 || t < 0) {
-        showMessage(kAddressZero);
-        return;
-    }
-    if (s > kHighestByte) {
-        showMessage(kAddressTooHigh);
-        return;
-    }
-    const modbus::Frame frame{std::uint8_t(s),
+    const modbus::Frame frame{input.source,
                               modbus::kWriteSingleRegister,
                               modbus::kAddressRegisterHigh,
                               modbus::kAddressRegisterLow,
                               0,
-                              std::uint8_t(t)};
-    issueConfigurationRequest(frame, modbus::kAddressChange, modbus::kAddressReplyThreshold,
+                              input.target};
+    issueConfigurationRequest(frame, modbus::kAddressChange, modbus::kAddressChangeReplyThreshold,
                               KeepThreshold::Yes);
 }
 
@@ -54,5 +26,5 @@ void frmMain::cmdReadAdd_Click() {
         return;
     const modbus::Frame frame{*station, modbus::kReadHoldingRegisters, 0, 0, 0, 1};
     issueConfigurationRequest(frame, modbus::kAddressReadOrParameterWrite,
-                              modbus::kAddressReplyThreshold, KeepThreshold::No);
+                              modbus::kAddressReadReplyThreshold, KeepThreshold::No);
 }

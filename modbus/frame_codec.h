@@ -41,4 +41,12 @@ QString replyHexText(const QByteArray &block);
 // 4 + B (high-order), B being byte 2. Bytes after that frame do not matter.
 bool isWholeReadReply(const QByteArray &block);
 
+// True when the block begins with the 8-byte echo of a one-register write (function 6) whose CRC
+// checks out.
+bool isWholeWriteEcho(const QByteArray &block);
+
+// True when the block begins with the 7-byte reply to a one-register read: function 3, byte
+// count 2, and a CRC that checks out.
+bool isWholeOneRegisterReply(const QByteArray &block);
+
 } // namespace modbus

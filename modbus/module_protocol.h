@@ -24,13 +24,16 @@ inline constexpr int kMeasurementRead = 1;
 inline constexpr int kAddressChange = 5;
 inline constexpr int kAddressReadOrParameterWrite = 6;
 
-// Receive thresholds: the whole reply of an N-register read, and fewer bytes than the 8 of a
-// write echo or the 7 of a one-register read (the bytes used always lie inside).
+// Receive thresholds: each request waits for its whole reply, so that the reply can be checked
+// before anything of it is shown as the module's: 2N + 5 bytes for a read of N registers, 8 for
+// the echo of a one-register write.
 constexpr int readReplyLength(int registerCount) {
     return 2 * registerCount + 5;
 }
-inline constexpr int kAddressReplyThreshold = 6;
-inline constexpr int kParameterReplyThreshold = 7;
+inline constexpr int kWriteEchoLength = 8;
+inline constexpr int kAddressChangeReplyThreshold = kWriteEchoLength;
+inline constexpr int kAddressReadReplyThreshold = readReplyLength(1);
+inline constexpr int kParameterReplyThreshold = kWriteEchoLength;
 
 // Reply bytes the configuration decoders use.
 inline constexpr int kEchoedAddressIndex = 5;

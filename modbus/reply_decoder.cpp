@@ -23,14 +23,6 @@ std::vector<std::uint16_t> measurementValues(const QByteArray &block) {
     return values;
 }
 
-namespace {
-std::optional<std::uint8_t> byteAt(const QByteArray &block, int index) {
-    if (index >= block.size())
-        return std::nullopt;
-    return std::uint8_t(block[index]);
-}
-} // namespace
-
 DecodedReply decodeReply(const QByteArray &block, int cmdType) {
     DecodedReply reply;
     reply.hexText = replyHexText(block);
@@ -45,10 +37,16 @@ DecodedReply decodeReply(const QByteArray &block, int cmdType) {
             reply.values.resize(kValueBoxCount);
         break;
     case kAddressChange:
-        reply.address = byteAt(block, kEchoedAddressIndex);
+        if (isWholeWriteEcho(block))
+            reply.address = std::uint8_t(block[kEchoedAddressIndex]);
+        else
+            reply.rejected = true;
         break;
     case kAddressReadOrParameterWrite:
-        reply.address = byteAt(block, kAnsweringAddressIndex);
+        if (isWholeOneRegisterReply(block) || isWholeWriteEcho(block))
+            reply.address = std::uint8_t(block[kAnsweringAddressIndex]);
+        else
+            reply.rejected = true;
         break;
     default:
         break;

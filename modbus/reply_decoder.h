@@ -11,9 +11,9 @@
 namespace modbus {
 
 struct DecodedReply {
-    QString hexText;                   // for txtState
-    bool rejected = false;             // a measurement reply that is not a whole, valid read reply
-    std::vector<std::uint16_t> values; // shown values of positions 0, 1, ... (boxes 0..7 only)
+    QString hexText;       // for txtState
+    bool rejected = false; // not a whole, valid reply of the kind pending: shown, never decoded
+    std::vector<std::uint16_t> values;   // shown values of positions 0, 1, ... (boxes 0..7 only)
     std::optional<std::uint8_t> address; // the module's address from a configuration reply
 };
 
@@ -21,6 +21,9 @@ struct DecodedReply {
 // as byte 2 announces and the block holds; 0xFFFF is shown as 0.
 std::vector<std::uint16_t> measurementValues(const QByteArray &block);
 
+// Measurement replies must begin with a whole read reply; the reply to an address change with the
+// whole echo of the write; the reply to an address read or a parameter write with the whole
+// one-register read reply or the whole echo of the write. Anything else is rejected.
 DecodedReply decodeReply(const QByteArray &block, int cmdType);
 
 } // namespace modbus

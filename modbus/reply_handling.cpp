@@ -12,16 +12,19 @@ void frmMain::MSComm1_OnComm() {
     if (RecCount < std::numeric_limits<qint32>::max())
         ++RecCount;
     ui.lblErrCounter->setText(QString::number(RecCount));
-    if (MSComm1.CommEvent() != CommControl::comEvReceive)
+    if (MSComm1.CommEvent() != CommControl::comEvReceive) {
+        emit lineEvent(MSComm1.CommEvent());
         return;
+    }
 
     const QByteArray block = MSComm1.Input();
     MSComm1.setInBufferCount(0);
     const modbus::DecodedReply reply = modbus::decodeReply(block, CmdType);
 
     ui.txtState->setPlainText(reply.hexText);
-    // A measurement reply that is not a whole, valid frame is shown in red and not decoded.
+    // A reply that is not a whole, valid frame of the pending kind is shown in red, not decoded.
     setTextColour(ui.txtState, reply.rejected ? kRejectedReplyColour : defaultStateColour_);
+    ui.txtState->setAccessibleDescription(reply.rejected ? kRejectedReplyDescription : QString());
     for (std::size_t position = 0; position < reply.values.size(); ++position) {
         showText(txtValue[position], QString::number(reply.values[position]));
         setTextColour(txtValue[position], kDecodedValueColour);
@@ -31,4 +34,5 @@ void frmMain::MSComm1_OnComm() {
         showText(ui.txtStationID, QString::number(*reply.address));
     }
     bringToFront(ui.imgConnected);
+    emit replyHandled(CmdType, block, reply);
 }

@@ -25,9 +25,20 @@ void frmMain::prepareForRequest() {
     MSComm1.setRThreshold(0);
 }
 
+namespace {
+QByteArray frameBytes(const modbus::Frame &frame) {
+    return QByteArray(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size()));
+}
+} // namespace
+
 bool frmMain::sendFrame(const modbus::Frame &frame) {
-    return MSComm1.Output(
-        QByteArray(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size())));
+    const bool sent = MSComm1.Output(frameBytes(frame));
+    emit requestIssued(CmdType, frameBytes(frame), sent);
+    return sent;
+}
+
+void frmMain::skipSending(const modbus::Frame &frame) {
+    emit requestIssued(CmdType, frameBytes(frame), false);
 }
 
 void frmMain::showCommandText() {

@@ -1,8 +1,7 @@
 // "循环" and "停止", and the tick of Timer2.
 #include "app/frm_main.h"
 #include "app/numeric_text.h"
-
-#include <cmath>
+#include "modbus/input_checks.h"
 
 using namespace window_texts;
 
@@ -12,18 +11,13 @@ void frmMain::cmdOneM_Click() {
     ui.lblErrCounter->setText(kCounterRestart);
     RecCount = kRecCountRestart;
 
-    const auto interval = numeric::parseNumber(ui.txtTimerSet->text());
-    if (!interval) {
-        showMessage(kIntervalNotNumeric);
-        return;
-    }
-    const double checked = std::floor(*interval);
-    if (checked < kShortestInterval || checked > kLongestInterval) {
-        showMessage(kIntervalOutOfRange);
+    const auto interval = modbus::checkPollInterval(ui.txtTimerSet->text());
+    if (interval.problem != modbus::InputProblem::None) {
+        showInputProblem(interval.problem);
         return;
     }
     PollEnabled = true;
-    Timer2.setInterval(int(numeric::nearestEven(*interval)));
+    Timer2.setInterval(interval.milliseconds);
     Timer2.setEnabled(true);
 }
 

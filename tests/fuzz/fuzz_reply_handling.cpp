@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 
 #include <cstdlib>
+#include <optional>
 
 namespace {
 frmMain *window = nullptr;
@@ -19,6 +20,14 @@ const QString kUntouched = QStringLiteral("untouched");
 void check(bool condition) {
     if (!condition)
         std::abort();
+}
+
+// The block begins with `length` bytes of the given function followed by their CRC.
+bool wholeFrameWithCrc(const QByteArray &block, quint8 function, int length) {
+    if (block.size() < length + 2 || quint8(block[1]) != function)
+        return false;
+    const std::uint16_t crc = modbus::crc16Modbus(block.first(length));
+    return quint8(block[length]) == (crc & 0xFF) && quint8(block[length + 1]) == (crc >> 8);
 }
 } // namespace
 
@@ -65,10 +74,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             window->CmdType == modbus::kMeasurementRead && whole && k < int(values.size());
         check(shown == (decoded ? QString::number(values[k]) : kUntouched));
     }
-    const bool addressExpected =
-        (window->CmdType == modbus::kAddressChange && block.size() > 5) ||
-        (window->CmdType == modbus::kAddressReadOrParameterWrite && block.size() > 0);
-    check((window->txtSetID[0]->text() != kUntouched) == addressExpected);
+    // The address boxes change only from a whole configuration frame whose CRC checks out.
+    const bool echo = wholeFrameWithCrc(block, 0x06, 6);
+    const bool oneRegister = block.size() > 2 && quint8(block[2]) == 2 &&
+                             wholeFrameWithCrc(block, modbus::kReadHoldingRegisters, 5);
+    std::optional<int> address;
+    if (window->CmdType == modbus::kAddressChange && echo)
+        address = quint8(block[5]);
+    if (window->CmdType == modbus::kAddressReadOrParameterWrite && (echo || oneRegister))
+        address = quint8(block[0]);
+    check(window->txtSetID[0]->text() == (address ? QString::number(*address) : kUntouched));
+    const bool checkedKind = window->CmdType == modbus::kMeasurementRead ||
+                             window->CmdType == modbus::kAddressChange ||
+                             window->CmdType == modbus::kAddressReadOrParameterWrite;
+    const bool red = window->ui.txtState->palette().color(QPalette::Text) == QColor(255, 0, 0);
+    const bool accepted = window->CmdType == modbus::kMeasurementRead ? whole : address.has_value();
+    check(red == (checkedKind && !accepted));
     check(window->frontLamp() == window->ui.imgConnected);
     check(comm->sent.isEmpty());
     return 0;

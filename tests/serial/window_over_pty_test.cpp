@@ -48,6 +48,8 @@ private slots:
     void trailingJunkIgnored();
     void silenceKeepsTheValues();
     void addressChangeObeyedAndReadBack();
+    void configurationRepliesWholeAlsoInChunks_data();
+    void configurationRepliesWholeAlsoInChunks();
     void eachConfigurationRegisterWritten_data();
     void eachConfigurationRegisterWritten();
     void pollingAt50ms();
@@ -163,6 +165,34 @@ void WindowOverPtyTest::addressChangeObeyedAndReadBack() {
     QTRY_COMPARE(w.events(), 3);
     QVERIFY(w.received().startsWith(QStringLiteral(" 11 03 14")));
     QCOMPARE(w.value(4), QStringLiteral("2000"));
+}
+
+// The thresholds of 8 and 7 bytes wait for the whole reply, also when it comes in pieces.
+void WindowOverPtyTest::configurationRepliesWholeAlsoInChunks_data() {
+    QTest::addColumn<bool>("split");
+    QTest::newRow("at once") << false;
+    QTest::newRow("in three chunks") << true;
+}
+
+void WindowOverPtyTest::configurationRepliesWholeAlsoInChunks() {
+    QFETCH(bool, split);
+    SimRunner sim;
+    if (split)
+        sim.module().setFault(sim::Fault::Split);
+    LiveWindow w(sim);
+    w.window->txtSetID[1]->setText(QStringLiteral("23"));
+    w.window->ui.cmdChangeID->click();
+    QTRY_COMPARE(w.events(), 1);
+    QCOMPARE(w.received(), QStringLiteral(" 01 06 0B 00 00 17 CB E0"));
+    QCOMPARE(w.window->ui.txtStationID->text(), QStringLiteral("23"));
+    w.window->ui.cmdReadAdd->click();
+    QTRY_COMPARE(w.events(), 2);
+    QCOMPARE(w.received().size(), 7 * 3);
+    QVERIFY(w.received().startsWith(QStringLiteral(" 17 03 02 ")));
+    QCOMPARE(w.window->txtSetID[0]->text(), QStringLiteral("23"));
+    QVERIFY(w.window->ui.txtState->palette().color(QPalette::Text) != QColor(255, 0, 0));
+    QTest::qWait(100);
+    QCOMPARE(w.events(), 2); // one event per reply, not one per chunk
 }
 
 void WindowOverPtyTest::eachConfigurationRegisterWritten_data() {

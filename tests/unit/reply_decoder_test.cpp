@@ -56,27 +56,39 @@ TEST(MeasurementValues, StopsAtTheFirstIncompletePair) {
     EXPECT_EQ(measurementValues(hex("0103")), (std::vector<std::uint16_t>{}));
 }
 
-TEST(ConfigurationReply, TakesTheAddressByte) {
+// A configuration reply gives an address only from a whole frame of its kind whose CRC checks out.
+TEST(ConfigurationReply, TakesTheAddressOnlyFromAWholeValidFrame) {
     struct Case {
         const char *block;
         int kind;
-        std::optional<int> address;
+        std::optional<int> address; // empty: rejected
     };
     const Case cases[] = {
-        {"02060B0000054BDE", kAddressChange, 5},             // the echoed new address, byte 5
-        {"02060B000005", kAddressChange, 5},                 // six bytes are enough
-        {"02060B0000", kAddressChange, {}},                  // byte 5 did not arrive
-        {"07030201F43053", kAddressReadOrParameterWrite, 7}, // who answered, byte 0
+        {"02060B0000054BDE", kAddressChange, 5},                // the echoed new address, byte 5
+        {"02060B0000054BDE77", kAddressChange, 5},              // a stray byte after the frame
+        {"02060B0000054BDF", kAddressChange, {}},               // bad CRC
+        {"02060B000005", kAddressChange, {}},                   // cut short
+        {"01860443A3", kAddressChange, {}},                     // exception
+        {"07030201F43053", kAddressChange, {}},                 // a read reply is no echo
+        {"A1B2C3D4E5F6", kAddressChange, {}},                   // six bytes of noise
+        {"07030201F43053", kAddressReadOrParameterWrite, 7},    // who answered, byte 0
+        {"02060A0503E89A9E", kAddressReadOrParameterWrite, 2},  // the echo of a parameter write
+        {"07030201F43054", kAddressReadOrParameterWrite, {}},   // bad CRC
+        {"0703040001000200", kAddressReadOrParameterWrite, {}}, // not a one-register reply
+        {"018304027331", kAddressReadOrParameterWrite, {}},     // exception
+        {"07030201F4", kAddressReadOrParameterWrite, {}},       // cut short
         {"", kAddressReadOrParameterWrite, {}},
-        {"02060B0000054BDE", kNoRequest, {}}, // nothing pending: nothing decoded
     };
     for (const Case &c : cases) {
         const DecodedReply reply = decodeReply(hex(c.block), c.kind);
         EXPECT_EQ(reply.address ? std::optional<int>(*reply.address) : std::nullopt, c.address)
             << c.block;
+        EXPECT_EQ(reply.rejected, !c.address.has_value()) << c.block;
         EXPECT_TRUE(reply.values.empty());
-        EXPECT_FALSE(reply.rejected);
     }
+    // Nothing pending: nothing decoded, nothing rejected.
+    const DecodedReply idle = decodeReply(hex("02060B0000054BDE"), kNoRequest);
+    EXPECT_FALSE(idle.address || idle.rejected);
 }
 
 TEST(DecodeReply, AlwaysShowsTheWholeBlock) {

@@ -76,8 +76,8 @@ void ConfigurationTest::addressChange() {
     QVERIFY(f.messages.isEmpty());
     QCOMPARE(f.lastSent().left(frame.size()).toHex(), frame.toHex());
     QCOMPARE(f.window->CmdType, 5);
-    QCOMPARE(f.window->RecThreshold, 6);
-    QCOMPARE(f.comm->rThreshold, 6);
+    QCOMPARE(f.window->RecThreshold, 8); // the whole echo
+    QCOMPARE(f.comm->rThreshold, 8);
     QCOMPARE(f.lamp(), QStringLiteral("imgConnected"));
     QCOMPARE(f.comm->log.mid(0, 4),
              (QStringList{"InBufferCount=0", "InputLen=0", "InputMode=1", "RThreshold=0"}));
@@ -93,7 +93,7 @@ void ConfigurationTest::addressChangeWithThePortClosed() {
     QCOMPARE(f.lamp(), QStringLiteral("imgNotConnected"));
     QVERIFY(f.comm->sent.isEmpty());
     QCOMPARE(f.window->CmdType, 5);
-    QCOMPARE(f.comm->rThreshold, 6);
+    QCOMPARE(f.comm->rThreshold, 8);
     QCOMPARE(f.ui().txtState->toPlainText(), QString());
     QVERIFY(f.messages.isEmpty());
 }
@@ -127,7 +127,7 @@ void ConfigurationTest::addressRead() {
     }
     QCOMPARE(f.lastSent().left(frame.size()).toHex(), frame.toHex());
     QCOMPARE(f.window->CmdType, 6);
-    QCOMPARE(f.comm->rThreshold, 6);
+    QCOMPARE(f.comm->rThreshold, 7);     // the whole one-register reply
     QCOMPARE(f.window->RecThreshold, 0); // the address read arms the control directly
     QCOMPARE(f.ui().txtCommand->text(), f.window->CmdText);
 }
@@ -183,8 +183,8 @@ void ConfigurationTest::parameterWrite() {
     QVERIFY(f.messages.isEmpty());
     QCOMPARE(f.lastSent().left(frame.size()).toHex(), frame.toHex());
     QCOMPARE(f.window->CmdType, 6);
-    QCOMPARE(f.window->RecThreshold, 7);
-    QCOMPARE(f.comm->rThreshold, 7);
+    QCOMPARE(f.window->RecThreshold, 8); // the whole echo
+    QCOMPARE(f.comm->rThreshold, 8);
     QCOMPARE(f.window->txtValue[button + 2]->text(), value); // the write leaves the box alone
 }
 
@@ -217,9 +217,9 @@ void ConfigurationTest::replyToAConfigurationRequestMovesTheStation() {
     WindowFixture f;
     f.window->txtSetID[1]->setText(QStringLiteral("9"));
     f.ui().cmdChangeID->click();
-    f.comm->deliver(f.hex("01060B0000"));
-    QCOMPARE(f.window->RecCount, 0); // 5 of 6 bytes
-    f.comm->deliver(f.hex("09"));
+    f.comm->deliver(f.hex("01060B0000094B"));
+    QCOMPARE(f.window->RecCount, 0); // 7 of 8 bytes
+    f.comm->deliver(f.hex("E8"));
     QCOMPARE(f.ui().txtStationID->text(), QStringLiteral("9"));
     QCOMPARE(f.window->txtSetID[0]->text(), QStringLiteral("9"));
     f.ui().comDoOnce->click();

@@ -191,14 +191,26 @@ void MeasurementTest::repliesBelowTheThresholdStayUnseen() {
     QVERIFY(f.comm->waiting.isEmpty());
 }
 
+// A configuration reply moves the address boxes only when it is a whole frame of its kind whose
+// CRC checks out; anything else is counted and shown in red, and the boxes keep their text.
 void MeasurementTest::configurationReplies_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QByteArray>("block");
-    QTest::addColumn<QString>("address");
-    QTest::newRow("address change echo") << 5 << QByteArray::fromHex("02060B0000054BDE") << "5";
-    QTest::newRow("address read reply") << 6 << QByteArray::fromHex("07030201F43053") << "7";
-    QTest::newRow("bad CRC is not checked here")
-        << 6 << QByteArray::fromHex("09030201F43054") << "9";
+    QTest::addColumn<QString>("address"); // empty: rejected
+    auto row = [](const char *name, int kind, const char *block, const char *address) {
+        QTest::newRow(name) << kind << QByteArray::fromHex(block) << QString::fromLatin1(address);
+    };
+    row("5: valid echo", 5, "02060B0000054BDE", "5");
+    row("5: bad CRC", 5, "02060B0000054BDF", "");
+    row("5: six noise bytes", 5, "A1B2C3D4E5F6", "");
+    row("5: exception", 5, "01860443A3", "");
+    row("5: cut short", 5, "02060B000005", "");
+    row("6: valid read reply", 6, "07030201F43053", "7");
+    row("6: valid write echo", 6, "02060A0503E89A9E", "2");
+    row("6: bad CRC", 6, "09030201F43054", "");
+    row("6: six noise bytes", 6, "A1B2C3D4E5F6", "");
+    row("6: exception", 6, "018304027331", "");
+    row("6: cut short", 6, "07030201F4", "");
 }
 
 void MeasurementTest::configurationReplies() {
@@ -207,12 +219,19 @@ void MeasurementTest::configurationReplies() {
     QFETCH(QString, address);
     WindowFixture f;
     f.window->CmdType = qint16(kind);
-    f.comm->deliver(block); // threshold 1 after start-up
-    QCOMPARE(f.window->txtSetID[0]->text(), address);
-    QCOMPARE(f.ui().txtStationID->text(), address);
+    f.comm->deliver(block); // threshold 1 after start-up: every block raises the event
+    const bool accepted = !address.isEmpty();
+    QCOMPARE(f.window->txtSetID[0]->text(), accepted ? address : QStringLiteral("1"));
+    QCOMPARE(f.ui().txtStationID->text(), accepted ? address : QStringLiteral("1"));
+    QCOMPARE(f.ui().txtState->palette().color(QPalette::Text) == QColor(255, 0, 0), !accepted);
+    QCOMPARE(f.ui().txtState->toPlainText().size(), block.size() * 3);
+    QCOMPARE(f.window->RecCount, 1);
     for (QLineEdit *box : f.window->txtValue)
         QCOMPARE(box->text(), QStringLiteral("0"));
     QCOMPARE(f.lamp(), QStringLiteral("imgConnected"));
+    // the red stays until the next reply that decodes (a write echo does for both kinds)
+    f.comm->deliver(f.hex("02060B0000054BDE"));
+    QVERIFY(f.ui().txtState->palette().color(QPalette::Text) != QColor(255, 0, 0));
 }
 
 void MeasurementTest::nothingPendingOnlyShows() {

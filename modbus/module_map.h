@@ -1,0 +1,59 @@
+#pragma once
+
+#include "module_protocol.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+// The GX7140R's registers as the tool shows, records and writes them: one table for the window,
+// the command line, the log and the simulator.
+namespace modbus {
+
+struct ModuleField {
+    int address;                  // holding register read by the measurement request
+    std::string_view key;         // column and field name in logs and machine-readable output
+    std::string_view label;       // the window's caption of the row
+    std::string_view unit;        // empty when the value has none
+    std::optional<int> parameter; // register written by the row's set button, if it has one
+    std::string_view settingName; // the command line's name for that write, if it has one
+    bool shownInWindow;           // rows 1, 6 and 7 exist but stay hidden
+};
+
+inline constexpr std::array<ModuleField, kValueBoxCount> kModuleFields{{
+    {0, "concentration_ppm", "气体浓度", "ppm", std::nullopt, {}, true},
+    {1, "alarm_state", "报警状态", {}, std::nullopt, {}, false},
+    {2, "range_coefficient", "量程系数", {}, 0x0A02, "range-coefficient", true},
+    {3, "range_low", "量程低值", {}, 0x0A03, "range-low", true},
+    {4, "range_high", "量程高值", {}, 0x0A04, "range-high", true},
+    {5, "display_calibration", "显示值校准", {}, 0x0A05, "display-calibration", true},
+    {6, "alarm_low", "报警低值", {}, 0x0A06, {}, false},
+    {7, "alarm_high", "报警高值", {}, 0x0A07, {}, false},
+}};
+
+// Register 0x0B00 holds the slave address; the module accepts 1..250.
+inline constexpr int kSlaveAddressRegister = kAddressRegisterHigh << 8 | kAddressRegisterLow;
+inline constexpr int kLowestModuleAddress = 1;
+inline constexpr int kHighestModuleAddress = 250;
+
+// The field a set button or a setting name writes, or nullptr.
+const ModuleField *fieldForParameter(int parameterRegister);
+const ModuleField *fieldForSettingName(std::string_view name);
+
+// Values of a measurement reply by register address (0..7), the reply's positions counted from
+// the request's start register; registers the reply does not cover stay empty.
+using RegisterValues = std::array<std::optional<std::uint16_t>, kValueBoxCount>;
+template <typename Values>
+RegisterValues valuesByRegister(int startRegister, const Values &values) {
+    RegisterValues registers;
+    int position = 0;
+    for (const auto value : values) {
+        const int address = startRegister + position++;
+        if (address >= 0 && address < kValueBoxCount)
+            registers[std::size_t(address)] = std::uint16_t(value);
+    }
+    return registers;
+}
+
+} // namespace modbus
