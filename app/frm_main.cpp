@@ -9,6 +9,7 @@
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QTimer>
 
 using namespace window_texts;
 
@@ -45,6 +46,9 @@ frmMain::frmMain(std::unique_ptr<CommControl> comm, Seams seams, QWidget *parent
     connectHandlers();
     Timer2.setEnabled(true); // as designed: enabled, but interval 0 raises no tick
     describeLamp();
+    // Naming a USB adapter asks the system for its devices: not before the window is up.
+    connect(ui.Combo1, &QComboBox::currentIndexChanged, this, &frmMain::describePortList);
+    QTimer::singleShot(0, this, &frmMain::describePortList);
     ui.txtFunID->setFocus();
 }
 
@@ -174,6 +178,18 @@ void frmMain::describeLamp() {
     ui.Picture2->setAccessibleDescription(front == ui.imgConnected ? kLampGreen
                                           : front == ui.ImgYellow  ? kLampYellow
                                                                    : kLampRed);
+}
+
+void frmMain::describePortList() {
+    const int index = ui.Combo1->currentIndex();
+    if (index < 0)
+        return;
+    const int port = index + 1;
+    QString text = kPortListPrefix + QString::number(port);
+    if (seams_.describePort)
+        text = kPortDescription.arg(text, seams_.describePort(port));
+    ui.Combo1->setToolTip(text);
+    ui.Combo1->setAccessibleDescription(text);
 }
 
 QLabel *frmMain::frontLamp() const {

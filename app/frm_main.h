@@ -35,6 +35,7 @@ public:
     struct Seams {
         MessageSink showMessage;
         UrlOpener openUrl;
+        PortDescriber describePort; // without it the entry's device is not named
     };
 
     explicit frmMain(std::unique_ptr<CommControl> comm, Seams seams = {},
@@ -122,6 +123,8 @@ private:
     void showInputProblem(modbus::InputProblem problem);
     void bringToFront(QLabel *image);
     void describeLamp();
+    // The port list's tooltip and accessible description: where the selected entry leads.
+    void describePortList();
     static void setTextColour(QWidget *box, const QColor &colour);
     // Sets the text only when it differs (a new text costs a layout and a repaint); true if set.
     static bool showText(QLineEdit *box, const QString &text);

@@ -1,12 +1,83 @@
+#include "app/command_line.h"
 #include "app/frm_main.h"
+#include "app/signal_quit.h"
+#include "app/translation.h"
+#include "serial/port_listing.h"
 #include "serial/qt_comm_control.h"
 
 #include <QApplication>
 
-int main(int argc, char *argv[]) {
+#include <cstdio>
+
+namespace {
+
+QStringList argumentsOf(int argc, char *argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+void print(FILE *stream, const QString &text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+int editSavedPorts(const ToolCommandLine &commandLine) {
+    SavedPortMapping saved;
+    bool written = true;
+    for (const int port : commandLine.portsToForget)
+        written = written && saved.forget(port);
+    for (const PortAssignment &assignment : commandLine.portsToSave)
+        written = written && saved.save(assignment);
+    if (!written) {
+        print(stderr, QStringLiteral("gx7140r-tool: could not write %1\n").arg(saved.path()));
+        return kExitFailure;
+    }
+    print(stdout, savedMappingText(saved.path(), saved.load()));
+    return kExitSuccess;
+}
+
+int runWindow(int argc, char *argv[], const ToolOptions &options) {
     QApplication app(argc, argv);
-    frmMain window(std::make_unique<QtCommControl>());
+    if (!options.language.isEmpty() && !translation::install(options.language)) {
+        print(stderr, QStringLiteral("gx7140r-tool: no translation for '%1' found in %2\n")
+                          .arg(options.language, translation::folders().join(u' ')));
+        return kExitFailure;
+    }
+    SignalQuit signalQuit;
+    QObject::connect(&signalQuit, &SignalQuit::quitRequested, &app, &QCoreApplication::quit);
+
+    const PortMapping mapping(options.ports, SavedPortMapping().load());
+    frmMain::Seams seams;
+    seams.describePort = [mapping](int port) { return mapping.describe(port); };
+    frmMain window(std::make_unique<QtCommControl>(QtCommControl::mapperFor(mapping)), seams);
     window.Form_Load();
     window.show();
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    const ToolCommandLine commandLine = parseToolCommandLine(argumentsOf(argc, argv));
+    switch (commandLine.action) {
+    case ToolCommandLine::Action::UsageError:
+        print(stderr, QStringLiteral("gx7140r-tool: %1 (see --help)\n").arg(commandLine.error));
+        return kExitUsage;
+    case ToolCommandLine::Action::ShowHelp:
+        print(stdout, toolHelpText());
+        return kExitSuccess;
+    case ToolCommandLine::Action::ShowVersion:
+        print(stdout, toolVersionText());
+        return kExitSuccess;
+    case ToolCommandLine::Action::ListPorts:
+        print(stdout, portListText(serialDevices(), PortMapping(commandLine.options.ports,
+                                                                SavedPortMapping().load())));
+        return kExitSuccess;
+    case ToolCommandLine::Action::EditSavedPorts:
+        return editSavedPorts(commandLine);
+    case ToolCommandLine::Action::RunWindow:
+        break;
+    }
+    return runWindow(argc, argv, commandLine.options);
 }

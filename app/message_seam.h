@@ -19,3 +19,5 @@ struct Message {
 using MessageSink = std::function<void(const Message &)>;
 // Hands an address to the user's browser and returns at once.
 using UrlOpener = std::function<void(const QUrl &)>;
+// What a port number leads to, for the port list's tooltip ("/dev/ttyUSB0, USB-Serial CH340").
+using PortDescriber = std::function<QString(int)>;

@@ -15,6 +15,8 @@ inline const QString kErrorNoticeTitle = QStringLiteral("出错提示");
 inline const QString kSelectPort = QStringLiteral("请选择端口");
 inline const QString kPortOpenOrInUse = QStringLiteral("串口已打开或被占用！");
 inline const QString kPortListPrefix = QStringLiteral("COM");
+// The port list's tooltip: "COM3: /dev/ttyUSB0, USB-Serial CH340".
+inline const QString kPortDescription = QStringLiteral("%1: %2");
 
 // Measurement request.
 inline const QString kPortClosedOnRequest = QStringLiteral("打开串口出错，请确定串口是否已被占用");

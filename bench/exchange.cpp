@@ -47,7 +47,8 @@ std::unique_ptr<frmMain> windowOn(const QString &path) {
         std::make_unique<QtCommControl>([path](int) { return path; }),
         frmMain::Seams{
             [](const Message &m) { std::fprintf(stderr, "message: %s\n", qPrintable(m.text)); },
-            [](const QUrl &) {}});
+            [](const QUrl &) {},
+            {}});
     window->Form_Load();
     window->show();
     return window;

@@ -44,7 +44,7 @@ int main(int argc, char *argv[]) {
 
     int messages = 0;
     frmMain window(std::make_unique<QtCommControl>([&sim](int) { return sim.path(); }),
-                   {[&messages](const Message &) { ++messages; }, [](const QUrl &) {}});
+                   {[&messages](const Message &) { ++messages; }, [](const QUrl &) {}, {}});
     window.Form_Load();
     int wrongValues = 0;
     QObject::connect(window.txtValue[0], &QLineEdit::textChanged, [&](const QString &text) {

@@ -1,9 +1,6 @@
 #include "qt_comm_control.h"
 
-#include <QFileInfo>
-
 namespace {
-constexpr int kHighestPortNumber = 255;
 
 QSerialPort::Parity qtParity(char parity) {
     switch (parity) {
@@ -32,24 +29,12 @@ QSerialPort::StopBits qtStopBits(int stopBits) {
 }
 } // namespace
 
-QString systemPortName(int port, const std::function<bool(const QString &)> &pathExists) {
-#ifdef Q_OS_WIN
-    Q_UNUSED(pathExists);
-    return QStringLiteral("COM%1").arg(port);
-#else
-    const QString link = QStringLiteral("/dev/COM%1").arg(port);
-    if (pathExists(link))
-        return link;
-    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
-#endif
-}
-
-QString systemPortName(int port) {
-    return systemPortName(port, [](const QString &path) { return QFileInfo::exists(path); });
-}
-
 QtCommControl::PortNameMapper QtCommControl::systemPortNameMapper() {
-    return [](int port) { return systemPortName(port); };
+    return mapperFor(PortMapping());
+}
+
+QtCommControl::PortNameMapper QtCommControl::mapperFor(PortMapping mapping) {
+    return [mapping = std::move(mapping)](int port) { return mapping.device(port); };
 }
 
 QtCommControl::QtCommControl(PortNameMapper portName, QObject *parent)

@@ -2,15 +2,11 @@
 
 #include "comm_control.h"
 #include "line_settings.h"
+#include "port_mapping.h"
 
 #include <QSerialPort>
 
 #include <functional>
-
-// Port number n as the system names it: COMn on Windows; elsewhere /dev/COMn when that path exists
-// (a udev rule's SYMLINK+="COMn", or the simulator's link), else /dev/ttyS<n-1>.
-QString systemPortName(int port);
-QString systemPortName(int port, const std::function<bool(const QString &)> &pathExists);
 
 // The serial control over QSerialPort.
 class QtCommControl final : public CommControl {
@@ -22,7 +18,9 @@ public:
                            QObject *parent = nullptr);
     ~QtCommControl() override;
 
+    // Port numbers as the system names them, without any mapping of the user's.
     static PortNameMapper systemPortNameMapper();
+    static PortNameMapper mapperFor(PortMapping mapping);
 
     bool setCommPort(int port) override;
     int CommPort() const override { return commPort_; }

@@ -17,7 +17,7 @@ struct PtyWindow {
         control = comm.get();
         window = std::make_unique<frmMain>(
             std::move(comm),
-            frmMain::Seams{[this](const Message &m) { messages << m; }, [](const QUrl &) {}});
+            frmMain::Seams{[this](const Message &m) { messages << m; }, [](const QUrl &) {}, {}});
         window->Form_Load();
     }
     QString lamp() const { return window->frontLamp()->objectName(); }

@@ -1,5 +1,6 @@
 // The real window and serial control against the simulated module (libmodbus) over a pty:
 // libmodbus checks our frames, we decode its replies.
+#include "app/command_line.h"
 #include "app/frm_main.h"
 #include "expected_texts.h"
 #include "serial/qt_comm_control.h"
@@ -7,6 +8,7 @@
 
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -41,6 +43,8 @@ class WindowOverPtyTest : public QObject {
     Q_OBJECT
 private slots:
     void startUpOpensThePort();
+    void commandLineOrSavedMappingReachesThePty_data();
+    void commandLineOrSavedMappingReachesThePty();
     void singleMeasurementShowsTheModulesRegisters();
     void badCrcLeavesTheBoxesUntouched();
     void exceptionReplyShownInRedNotDecoded();
@@ -65,6 +69,39 @@ void WindowOverPtyTest::startUpOpensThePort() {
     QVERIFY(w.messages.isEmpty());
     QTest::qWait(100);
     QCOMPARE(sim.module().requestsSeen(), 0); // nothing sent during start-up
+}
+
+// No /dev/COM1 is needed: --port COM1=<pty>, or the same saved with --save-port, leads COM1 (and
+// start-up) to the simulator's terminal, as the program composes its mapping.
+void WindowOverPtyTest::commandLineOrSavedMappingReachesThePty_data() {
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("--port") << false;
+    QTest::newRow("--save-port, then a plain start") << true;
+}
+
+void WindowOverPtyTest::commandLineOrSavedMappingReachesThePty() {
+    QFETCH(bool, saved);
+    SimRunner sim;
+    sim.module().setRegister(0, 733);
+    QTemporaryDir config;
+    SavedPortMapping savedMapping(config.filePath(QStringLiteral("ports.conf")));
+    const QStringList option{QStringLiteral("--port"), QStringLiteral("COM1=") + sim.path()};
+    if (saved) {
+        const ToolCommandLine save =
+            parseToolCommandLine({QStringLiteral("--save-port"), option[1]});
+        QVERIFY(savedMapping.save(save.portsToSave.value(0)));
+    }
+    const ToolCommandLine commandLine = parseToolCommandLine(saved ? QStringList() : option);
+    QCOMPARE(commandLine.action, ToolCommandLine::Action::RunWindow);
+    const PortMapping mapping(commandLine.options.ports, savedMapping.load(),
+                              [](const QString &) { return false; });
+    frmMain window(std::make_unique<QtCommControl>(QtCommControl::mapperFor(mapping)),
+                   {[](const Message &) { QFAIL("no message expected"); }, [](const QUrl &) {},
+                    [mapping](int port) { return mapping.describe(port); }});
+    window.Form_Load();
+    window.ui.comDoOnce->click();
+    QTRY_COMPARE(window.txtValue[0]->text(), QStringLiteral("733"));
+    QTRY_COMPARE(window.ui.Combo1->toolTip(), QStringLiteral("COM1: ") + sim.path());
 }
 
 void WindowOverPtyTest::singleMeasurementShowsTheModulesRegisters() {

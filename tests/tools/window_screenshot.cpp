@@ -17,7 +17,7 @@ int main(int argc, char *argv[]) {
     const QString portPath =
         argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("/nonexistent");
     frmMain window(std::make_unique<QtCommControl>([portPath](int) { return portPath; }),
-                   {[](const Message &m) { qWarning("message: %s", qPrintable(m.text)); }, {}});
+                   {[](const Message &m) { qWarning("message: %s", qPrintable(m.text)); }, {}, {}});
     window.Form_Load();
     window.show();
     if (argc > 2)

@@ -1,0 +1,128 @@
+#include "command_line.h"
+
+#include <QCommandLineParser>
+
+namespace {
+const QString kPort = QStringLiteral("port");
+const QString kSavePort = QStringLiteral("save-port");
+const QString kForgetPort = QStringLiteral("forget-port");
+const QString kListPorts = QStringLiteral("list-ports");
+const QString kLang = QStringLiteral("lang");
+const QString kHelp = QStringLiteral("help");
+const QString kVersion = QStringLiteral("version");
+const QStringList kLanguages = {QStringLiteral("zh"), QStringLiteral("en")};
+
+ToolCommandLine usageError(QString message) {
+    if (message.endsWith(u'.'))
+        message.chop(1); // the parser's own messages end in a full stop
+    ToolCommandLine result;
+    result.action = ToolCommandLine::Action::UsageError;
+    result.error = message;
+    return result;
+}
+} // namespace
+
+ToolCommandLine parseToolCommandLine(const QStringList &arguments) {
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    parser.addOptions({
+        {kPort, {}, QStringLiteral("COMn=DEVICE")},
+        {kSavePort, {}, QStringLiteral("COMn=DEVICE")},
+        {kForgetPort, {}, QStringLiteral("COMn")},
+        {kListPorts, {}},
+        {kLang, {}, QStringLiteral("LANG")},
+        {{QStringLiteral("h"), kHelp}, {}},
+        {{QStringLiteral("V"), kVersion}, {}},
+    });
+    if (!parser.parse(QStringList{QStringLiteral("gx7140r-tool")} + arguments))
+        return usageError(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+
+    ToolCommandLine result;
+    if (parser.isSet(kHelp)) {
+        result.action = ToolCommandLine::Action::ShowHelp;
+        return result;
+    }
+    if (parser.isSet(kVersion)) {
+        result.action = ToolCommandLine::Action::ShowVersion;
+        return result;
+    }
+    for (const QString &value : parser.values(kPort)) {
+        const auto assignment = parsePortAssignment(value);
+        if (const QString *error = std::get_if<QString>(&assignment))
+            return usageError(QStringLiteral("--port: ") + *error);
+        const auto &[port, device] = std::get<PortAssignment>(assignment);
+        result.options.ports.insert(port, device);
+    }
+    for (const QString &value : parser.values(kSavePort)) {
+        const auto assignment = parsePortAssignment(value);
+        if (const QString *error = std::get_if<QString>(&assignment))
+            return usageError(QStringLiteral("--save-port: ") + *error);
+        result.portsToSave << std::get<PortAssignment>(assignment);
+    }
+    for (const QString &value : parser.values(kForgetPort)) {
+        const auto port = parsePortName(value);
+        if (const QString *error = std::get_if<QString>(&port))
+            return usageError(QStringLiteral("--forget-port: ") + *error);
+        result.portsToForget << std::get<int>(port);
+    }
+    if (parser.isSet(kLang)) {
+        const QString language = parser.value(kLang).toLower();
+        if (!kLanguages.contains(language))
+            return usageError(QStringLiteral("--lang: '%1' is not one of %2")
+                                  .arg(parser.value(kLang), kLanguages.join(QStringLiteral(", "))));
+        result.options.language = language == kLanguages.first() ? QString() : language;
+    }
+    const bool editsSavedPorts = !result.portsToSave.isEmpty() || !result.portsToForget.isEmpty();
+    if (editsSavedPorts && parser.isSet(kListPorts))
+        return usageError(QStringLiteral("--list-ports cannot be combined with --save-port or "
+                                         "--forget-port"));
+    if (parser.isSet(kListPorts))
+        result.action = ToolCommandLine::Action::ListPorts;
+    else if (editsSavedPorts)
+        result.action = ToolCommandLine::Action::EditSavedPorts;
+    return result;
+}
+
+QString toolHelpText() {
+    return QStringLiteral(
+        "Usage: gx7140r-tool [OPTION]...\n"
+        "Read and configure a GX7140R carbon-dioxide sensor module over a serial line (Modbus RTU\n"
+        "master). Without options the window starts with its defaults and opens COM1.\n"
+        "\n"
+        "Options:\n"
+        "  --port COMn=DEVICE       for this run, the port list's COMn opens DEVICE (for example\n"
+        "                           /dev/ttyUSB0 or /dev/serial/by-id/usb-...; a bare name such "
+        "as\n"
+        "                           ttyUSB0 lies in /dev); may be repeated; COM1 is opened at\n"
+        "                           start-up\n"
+        "  --save-port COMn=DEVICE  save that mapping for every later run, print the saved "
+        "mapping\n"
+        "                           and exit; may be repeated\n"
+        "  --forget-port COMn       remove COMn from the saved mapping, print it and exit\n"
+        "  --list-ports             list the serial devices the system knows (path, by-id name,\n"
+        "                           description, manufacturer, USB ids, serial number) and which\n"
+        "                           COM number reaches each, then exit\n"
+        "  --lang LANG              the window's language: zh (the default, whatever the locale)\n"
+        "                           or en\n"
+        "  -h, --help               show this help and exit\n"
+        "  -V, --version            show the version and exit\n"
+        "\n"
+        "Ports:\n"
+        "  COMn opens, in this order: the device given with --port; the device saved with\n"
+        "  --save-port (in ~/.config/gx7140r-tool/ports.conf); /dev/COMn when it exists (a udev\n"
+        "  link); otherwise /dev/ttyS<n-1>. A device that is not there behaves like any port\n"
+        "  that cannot be opened.\n"
+        "\n"
+        "Exit status:\n"
+        "  0  the window was closed, or the option's work is done\n"
+        "  1  the saved mapping could not be written\n"
+        "  2  a usage error: an unknown option, a malformed COMn=DEVICE, a COM number outside\n"
+        "     1..255, an unknown language\n");
+}
+
+QString toolVersionText() {
+    return QStringLiteral("gx7140r-tool " GX7140R_VERSION "\n");
+}

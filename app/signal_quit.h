@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Ends the program through the event loop when the system asks it to (SIGTERM, SIGINT, SIGHUP:
+// a logout, kill, Ctrl+C), so the window goes away as on a normal close: the port is closed and
+// its lock file removed. The signal handler only writes a byte to a pipe; everything else happens
+// on the event thread. Unix only; elsewhere it does nothing.
+class SignalQuit final : public QObject {
+    Q_OBJECT
+public:
+    explicit SignalQuit(QObject *parent = nullptr);
+    ~SignalQuit() override;
+
+signals:
+    void quitRequested();
+
+private:
+    void onSignalByte();
+
+    QSocketNotifier *notifier_ = nullptr;
+};

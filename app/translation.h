@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QTranslator;
+
+// The window's texts in another language (--lang): a Qt Linguist translation installed beside the
+// program. Without one the window speaks its own Chinese, whatever the locale.
+namespace translation {
+
+// Where the program looks for gx7140r-tool_<lang>.qm: beside the executable (the build tree) and
+// in the installed share folder.
+QStringList folders();
+
+// Loads and installs the translation for the language; false (nothing installed) when no file is
+// found. The translator belongs to the application.
+bool install(const QString &language, const QStringList &searchFolders = folders());
+
+} // namespace translation
