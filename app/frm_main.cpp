@@ -143,7 +143,7 @@ void frmMain::selectListEntry(QComboBox *list, int index, void (frmMain::*click)
 }
 
 void frmMain::showMessage(const QString &text, const QString &title, MessageIcon icon) {
-    seams_.showMessage(Message{text, title, icon});
+    seams_.showMessage(Message{shown(text), shown(title), icon});
 }
 
 void frmMain::showInputProblem(modbus::InputProblem problem) {
@@ -175,9 +175,9 @@ void frmMain::bringToFront(QLabel *image) {
 
 void frmMain::describeLamp() {
     const QLabel *front = frontLamp();
-    ui.Picture2->setAccessibleDescription(front == ui.imgConnected ? kLampGreen
-                                          : front == ui.ImgYellow  ? kLampYellow
-                                                                   : kLampRed);
+    ui.Picture2->setAccessibleDescription(shown(front == ui.imgConnected ? kLampGreen
+                                                : front == ui.ImgYellow  ? kLampYellow
+                                                                         : kLampRed));
 }
 
 void frmMain::describePortList() {

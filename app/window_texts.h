@@ -1,41 +1,58 @@
 #pragma once
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
 // Every message, title, number and colour the handlers use. The layout's own captions, colours and
 // fonts live in frm_main.ui.
+//
+// The texts are the window's own Chinese. QT_TRANSLATE_NOOP marks them for Qt Linguist (context
+// "window_texts"); they are looked up in the installed translation, if any (--lang), only when
+// shown: shown(text).
 namespace window_texts {
 
-inline const QString kAppTitle = QStringLiteral("智能模块");
-inline const QString kErrorNoticeTitle = QStringLiteral("出错提示");
+inline QString shown(const QString &text) {
+    return QCoreApplication::translate("window_texts", text.toUtf8().constData());
+}
+
+inline const QString kAppTitle = QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "智能模块"));
+inline const QString kErrorNoticeTitle =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "出错提示"));
 
 // Serial port handling.
-inline const QString kSelectPort = QStringLiteral("请选择端口");
-inline const QString kPortOpenOrInUse = QStringLiteral("串口已打开或被占用！");
+inline const QString kSelectPort =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "请选择端口"));
+inline const QString kPortOpenOrInUse =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "串口已打开或被占用！"));
 inline const QString kPortListPrefix = QStringLiteral("COM");
 // The port list's tooltip: "COM3: /dev/ttyUSB0, USB-Serial CH340".
 inline const QString kPortDescription = QStringLiteral("%1: %2");
 
 // Measurement request.
-inline const QString kPortClosedOnRequest = QStringLiteral("打开串口出错，请确定串口是否已被占用");
+inline const QString kPortClosedOnRequest =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "打开串口出错，请确定串口是否已被占用"));
 
 // Cyclic polling.
-inline const QString kIntervalNotNumeric =
-    QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为100-60000!");
-inline const QString kIntervalOutOfRange =
-    QStringLiteral("你输入的定时时长格式有误，应该为数字，值范围为50-60000!");
+inline const QString kIntervalNotNumeric = QString::fromUtf8(
+    QT_TRANSLATE_NOOP("window_texts", "你输入的定时时长格式有误，应该为数字，值范围为100-60000!"));
+inline const QString kIntervalOutOfRange = QString::fromUtf8(
+    QT_TRANSLATE_NOOP("window_texts", "你输入的定时时长格式有误，应该为数字，值范围为50-60000!"));
 
 // Device address.
-inline const QString kSourceAddressMalformed = QStringLiteral("你输入的原设备地址格式有误!");
-inline const QString kTargetAddressMalformed = QStringLiteral("你输入的目标设备地址格式有误!");
-inline const QString kAddressZero = QStringLiteral("请指定正确的设备地址，正确值范围为1-250");
-inline const QString kAddressTooHigh = QStringLiteral("请指定正确的设备地址，正确值范围为1-250!");
+inline const QString kSourceAddressMalformed =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "你输入的原设备地址格式有误!"));
+inline const QString kTargetAddressMalformed =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "你输入的目标设备地址格式有误!"));
+inline const QString kAddressZero =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "请指定正确的设备地址，正确值范围为1-250"));
+inline const QString kAddressTooHigh = QString::fromUtf8(
+    QT_TRANSLATE_NOOP("window_texts", "请指定正确的设备地址，正确值范围为1-250!"));
 
 // Parameter settings.
-inline const QString kValueMalformed =
-    QStringLiteral("你输入的值有误，请输入0-9的数据，不能含字母！");
+inline const QString kValueMalformed = QString::fromUtf8(
+    QT_TRANSLATE_NOOP("window_texts", "你输入的值有误，请输入0-9的数据，不能含字母！"));
 
 // Start-up defaults.
 inline const QString kDefaultStationID = QStringLiteral("1");
@@ -68,12 +85,13 @@ inline const FontSubstitute kFontSubstitutes[] = {
 };
 
 // The lamp's state as text, for screen readers (the accessible description of Picture2).
-inline const QString kLampGreen = QStringLiteral("绿灯");
-inline const QString kLampYellow = QStringLiteral("黄灯");
-inline const QString kLampRed = QStringLiteral("红灯");
+inline const QString kLampGreen = QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "绿灯"));
+inline const QString kLampYellow = QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "黄灯"));
+inline const QString kLampRed = QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "红灯"));
 
 // Said of the receive box while it shows a rejected reply in red.
-inline const QString kRejectedReplyDescription = QStringLiteral("无效应答，未解码");
+inline const QString kRejectedReplyDescription =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "无效应答，未解码"));
 
 // Text colours set by the handlers.
 inline const QColor kDecodedValueColour = QColor(0, 0, 0);

@@ -24,7 +24,8 @@ void frmMain::MSComm1_OnComm() {
     ui.txtState->setPlainText(reply.hexText);
     // A reply that is not a whole, valid frame of the pending kind is shown in red, not decoded.
     setTextColour(ui.txtState, reply.rejected ? kRejectedReplyColour : defaultStateColour_);
-    ui.txtState->setAccessibleDescription(reply.rejected ? kRejectedReplyDescription : QString());
+    ui.txtState->setAccessibleDescription(reply.rejected ? shown(kRejectedReplyDescription)
+                                                         : QString());
     for (std::size_t position = 0; position < reply.values.size(); ++position) {
         showText(txtValue[position], QString::number(reply.values[position]));
         setTextColour(txtValue[position], kDecodedValueColour);

@@ -1,10 +1,13 @@
-// Saves a picture of the started window: window_screenshot OUT.png [port-path]
-// With a port path (a simulator's terminal) COM1 is opened there and one measurement is shown.
+// Saves a picture of the started window: window_screenshot OUT.png [port-path [language]]
+// With a port path (a simulator's terminal) COM1 is opened there and one measurement is shown;
+// with a language (en) the window speaks it, as with --lang.
 #include "app/frm_main.h"
+#include "app/translation.h"
 #include "serial/qt_comm_control.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QPixmap>
 #include <QScreen>
 
@@ -14,13 +17,17 @@ int main(int argc, char *argv[]) {
         qWarning("usage: window_screenshot OUT.png [port-path]");
         return 2;
     }
+    if (argc > 3 && !translation::install(QString::fromLocal8Bit(argv[3]))) {
+        qWarning("no translation for %s", argv[3]);
+        return 2;
+    }
     const QString portPath =
         argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("/nonexistent");
     frmMain window(std::make_unique<QtCommControl>([portPath](int) { return portPath; }),
                    {[](const Message &m) { qWarning("message: %s", qPrintable(m.text)); }, {}, {}});
     window.Form_Load();
     window.show();
-    if (argc > 2)
+    if (argc > 2 && QFile::exists(portPath))
         window.comDoOnce_Click();
     QElapsedTimer waited;
     waited.start();

@@ -1,6 +1,7 @@
 // What a screen reader and a high-DPI screen get: accessible names from the text beside each
 // control, the lamp's state as text, and captions that fit their controls (run at several
 // QT_SCALE_FACTOR values).
+#include "caption_fit.h"
 #include "window_fixture.h"
 
 #include <QComboBox>
@@ -66,30 +67,8 @@ void AccessibilityTest::captionsFitTheirControls() {
     WindowFixture f;
     f.window->show();
     QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
-    QStringList clipped;
-    for (QLabel *label : f.window->findChildren<QLabel *>()) {
-        // the address line's blanks are covered by its two boxes on purpose
-        if (!label->isVisible() || label->text().isEmpty() || label == f.ui().Label2_7)
-            continue;
-        if (label->fontMetrics().horizontalAdvance(label->text()) > label->width())
-            clipped << label->objectName();
-    }
-    for (QPushButton *button : f.window->findChildren<QPushButton *>()) {
-        if (button->isVisible() &&
-            button->fontMetrics().horizontalAdvance(button->text()) > button->width() - 4)
-            clipped << button->objectName();
-    }
-    for (QComboBox *list : f.window->findChildren<QComboBox *>()) {
-        // a line edit keeps two pixels of margin on each side of its text
-        const QLineEdit *field = list->lineEdit();
-        if (field->fontMetrics().horizontalAdvance(field->text()) >
-            field->contentsRect().width() - 4)
-            clipped << list->objectName();
-    }
-    for (QGroupBox *frame : f.window->findChildren<QGroupBox *>()) {
-        if (frame->fontMetrics().horizontalAdvance(frame->title()) > frame->width())
-            clipped << frame->objectName();
-    }
+    // the address line's blanks are covered by its two boxes on purpose
+    const QStringList clipped = clippedCaptions(*f.window, f.ui().Label2_7);
     QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u' ')));
 }
 

@@ -1,0 +1,294 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>frmMain</name>
+    <message>
+        <source>GX7140R二氧化碳传感器工具软件</source>
+        <translation>GX7140R CO2 Sensor Tool</translation>
+    </message>
+    <message>
+        <source>手册及资料下载(请点击链接)：</source>
+        <translation>Manuals, downloads (click):</translation>
+    </message>
+    <message>
+        <source>串口设置</source>
+        <translation>Serial port</translation>
+    </message>
+    <message>
+        <source>串口号</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud</translation>
+    </message>
+    <message>
+        <source>校验位</source>
+        <translation>Parity</translation>
+    </message>
+    <message>
+        <source>数据位</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>停止位</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>串口发送数据</source>
+        <translation>Data sent</translation>
+    </message>
+    <message>
+        <source>串口接收数据</source>
+        <translation>Data received</translation>
+    </message>
+    <message>
+        <source>成功接收/循环 计数</source>
+        <translation>Replies/requests</translation>
+    </message>
+    <message>
+        <source>成功接收 计数</source>
+        <translation>replies received</translation>
+    </message>
+    <message>
+        <source>循环 计数</source>
+        <translation>requests sent</translation>
+    </message>
+    <message>
+        <source>无校验</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>数据采集通讯状态指示</source>
+        <translation>Communication status</translation>
+    </message>
+    <message>
+        <source>打开串口</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>关闭串口</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>MODBUS设置</source>
+        <translation>MODBUS settings</translation>
+    </message>
+    <message>
+        <source>设备地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>功 能 码</source>
+        <translation>Function</translation>
+    </message>
+    <message>
+        <source>超始地址</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>数据长度</source>
+        <translation>Count</translation>
+    </message>
+    <message>
+        <source>功能码</source>
+        <translation>Function code</translation>
+    </message>
+    <message>
+        <source>设备地址修改操作</source>
+        <translation>Change device address</translation>
+    </message>
+    <message>
+        <source>将地址      修改为  </source>
+        <translation>Change      to  </translation>
+    </message>
+    <message>
+        <source>将地址</source>
+        <translation>Present address</translation>
+    </message>
+    <message>
+        <source>修改为</source>
+        <translation>New address</translation>
+    </message>
+    <message>
+        <source>执行</source>
+        <translation>Execute</translation>
+    </message>
+    <message>
+        <source>读地址</source>
+        <translation>Read address</translation>
+    </message>
+    <message>
+        <source>数据及参数查询</source>
+        <translation>Data and parameters</translation>
+    </message>
+    <message>
+        <source>气体浓度</source>
+        <translation>Concentration</translation>
+    </message>
+    <message>
+        <source>报警状态</source>
+        <translation>Alarm state</translation>
+    </message>
+    <message>
+        <source>值0时正常,1时报警</source>
+        <translation>0: normal, 1: alarm</translation>
+    </message>
+    <message>
+        <source>量程系数</source>
+        <translation>Range factor</translation>
+    </message>
+    <message>
+        <source>值范围为：0.5到2.0，默认值1.0</source>
+        <translation>Range 0.5 to 2.0, default 1.0</translation>
+    </message>
+    <message>
+        <source>量程低值</source>
+        <translation>Range low</translation>
+    </message>
+    <message>
+        <source>值范围为：0-1000，默认为0</source>
+        <translation>Range 0-1000, default 0</translation>
+    </message>
+    <message>
+        <source>量程高值</source>
+        <translation>Range high</translation>
+    </message>
+    <message>
+        <source>值范围为：1000-20000，默认为2000</source>
+        <translation>Range 1000-20000, default 2000</translation>
+    </message>
+    <message>
+        <source>显示值校准</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>值范围为：100-2000，默认为1000</source>
+        <translation>Range 100-2000, default 1000</translation>
+    </message>
+    <message>
+        <source>报警低值</source>
+        <translation>Alarm low</translation>
+    </message>
+    <message>
+        <source>报警高值</source>
+        <translation>Alarm high</translation>
+    </message>
+    <message>
+        <source>值范围为：100-20000，默认为2000</source>
+        <translation>Range 100-20000, default 2000</translation>
+    </message>
+    <message>
+        <source>定时时长(ms)</source>
+        <translation>Period (ms)</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>设置 量程系数</source>
+        <translation>Set range factor</translation>
+    </message>
+    <message>
+        <source>设置 量程低值</source>
+        <translation>Set range low</translation>
+    </message>
+    <message>
+        <source>设置 量程高值</source>
+        <translation>Set range high</translation>
+    </message>
+    <message>
+        <source>设置 显示值校准</source>
+        <translation>Set calibration</translation>
+    </message>
+    <message>
+        <source>设置 报警低值</source>
+        <translation>Set alarm low</translation>
+    </message>
+    <message>
+        <source>设置 报警高值</source>
+        <translation>Set alarm high</translation>
+    </message>
+    <message>
+        <source>单次</source>
+        <translation>Once</translation>
+    </message>
+    <message>
+        <source>循环</source>
+        <translation>Poll</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+</context>
+<context>
+    <name>window_texts</name>
+    <message>
+        <source>智能模块</source>
+        <translation>Smart module</translation>
+    </message>
+    <message>
+        <source>出错提示</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>请选择端口</source>
+        <translation>Please select a port</translation>
+    </message>
+    <message>
+        <source>串口已打开或被占用！</source>
+        <translation>The port is already open or in use!</translation>
+    </message>
+    <message>
+        <source>打开串口出错，请确定串口是否已被占用</source>
+        <translation>Error opening the serial port; check whether it is in use</translation>
+    </message>
+    <message>
+        <source>你输入的定时时长格式有误，应该为数字，值范围为100-60000!</source>
+        <translation>The period you entered is malformed; it should be a number from 100 to 60000!</translation>
+    </message>
+    <message>
+        <source>你输入的定时时长格式有误，应该为数字，值范围为50-60000!</source>
+        <translation>The period you entered is malformed; it should be a number from 50 to 60000!</translation>
+    </message>
+    <message>
+        <source>你输入的原设备地址格式有误!</source>
+        <translation>The present device address you entered is malformed!</translation>
+    </message>
+    <message>
+        <source>你输入的目标设备地址格式有误!</source>
+        <translation>The new device address you entered is malformed!</translation>
+    </message>
+    <message>
+        <source>请指定正确的设备地址，正确值范围为1-250</source>
+        <translation>Please give a correct device address; the valid range is 1-250</translation>
+    </message>
+    <message>
+        <source>请指定正确的设备地址，正确值范围为1-250!</source>
+        <translation>Please give a correct device address; the valid range is 1-250!</translation>
+    </message>
+    <message>
+        <source>你输入的值有误，请输入0-9的数据，不能含字母！</source>
+        <translation>The value you entered is wrong; enter digits 0-9, no letters!</translation>
+    </message>
+    <message>
+        <source>绿灯</source>
+        <translation>green</translation>
+    </message>
+    <message>
+        <source>黄灯</source>
+        <translation>yellow</translation>
+    </message>
+    <message>
+        <source>红灯</source>
+        <translation>red</translation>
+    </message>
+    <message>
+        <source>无效应答，未解码</source>
+        <translation>invalid reply, not decoded</translation>
+    </message>
+</context>
+</TS>

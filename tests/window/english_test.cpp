@@ -1,0 +1,115 @@
+// The window with --lang en: every caption, tooltip, accessible text and message is English, and
+// every caption still fits its control (run at several QT_SCALE_FACTOR values).
+#include "app/translation.h"
+#include "caption_fit.h"
+#include "window_fixture.h"
+
+#include <QAbstractButton>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+bool hasChinese(const QString &text) {
+    static const QRegularExpression cjk(QStringLiteral("[\\x{2E80}-\\x{9FFF}\\x{FF00}-\\x{FFEF}]"));
+    return text.contains(cjk);
+}
+} // namespace
+
+class EnglishTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void everyTextOfTheWindowIsEnglish();
+    void everyMessageIsEnglish();
+    void captionsFitTheirControls();
+};
+
+void EnglishTest::initTestCase() {
+    QVERIFY(translation::install(QStringLiteral("en"), {QStringLiteral(GX7140R_TRANSLATIONS_DIR)}));
+}
+
+void EnglishTest::everyTextOfTheWindowIsEnglish() {
+    WindowFixture f;
+    QStringList chinese;
+    auto check = [&](const QObject *owner, const char *what, const QString &text) {
+        if (hasChinese(text))
+            chinese << QStringLiteral("%1.%2: %3").arg(owner->objectName(), what, text);
+    };
+    QList<QWidget *> widgets = f.window->findChildren<QWidget *>();
+    widgets << f.window.get();
+    for (const QWidget *widget : widgets) {
+        check(widget, "windowTitle", widget->windowTitle());
+        check(widget, "toolTip", widget->toolTip());
+        check(widget, "accessibleName", widget->accessibleName());
+        check(widget, "accessibleDescription", widget->accessibleDescription());
+        if (const auto *label = qobject_cast<const QLabel *>(widget))
+            check(widget, "text", label->text());
+        if (const auto *button = qobject_cast<const QAbstractButton *>(widget))
+            check(widget, "text", button->text());
+        if (const auto *frame = qobject_cast<const QGroupBox *>(widget))
+            check(widget, "title", frame->title());
+        if (const auto *list = qobject_cast<const QComboBox *>(widget)) {
+            for (int i = 0; i < list->count(); ++i)
+                check(widget, "item", list->itemText(i));
+            check(widget, "currentText", list->currentText());
+        }
+    }
+    // texts the handlers set: the lamp's three states and a rejected reply
+    f.ui().comDoOnce->click();
+    check(f.ui().Picture2, "lamp", f.ui().Picture2->accessibleDescription());
+    f.comm->deliver(f.hex("01830440F3AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"));
+    check(f.ui().Picture2, "lamp", f.ui().Picture2->accessibleDescription());
+    check(f.ui().txtState, "rejected", f.ui().txtState->accessibleDescription());
+    QVERIFY(!f.ui().txtState->accessibleDescription().isEmpty());
+    f.ui().Command1->click();
+    check(f.ui().Picture2, "lamp", f.ui().Picture2->accessibleDescription());
+    QVERIFY2(chinese.isEmpty(), qPrintable(chinese.join(u'\n')));
+}
+
+// Each message the window can show, brought about as a user would.
+void EnglishTest::everyMessageIsEnglish() {
+    WindowFixture f;
+    auto &ui = f.ui();
+    f.comm->refuseOpen = true;
+    ui.cmdCom->click(); // the port cannot be opened
+    f.comm->refuseOpen = false;
+    ui.Combo1->setCurrentIndex(-1);
+    f.window->Combo1_Click(); // no port chosen
+    f.comm->open = false;
+    ui.comDoOnce->click(); // the port is closed
+    for (const char *interval : {"abc", "10"}) {
+        ui.txtTimerSet->setText(QString::fromLatin1(interval));
+        ui.cmdOneM->click();
+    }
+    const std::pair<const char *, const char *> addresses[] = {
+        {"abc", "2"}, {"1", "abc"}, {"0", "2"}, {"1", "251"}};
+    for (const auto &[source, target] : addresses) {
+        f.window->txtSetID[0]->setText(QString::fromLatin1(source));
+        f.window->txtSetID[1]->setText(QString::fromLatin1(target));
+        ui.cmdChangeID->click();
+    }
+    f.window->txtValue[2]->setText(QStringLiteral("x"));
+    f.window->cmdSet[0]->click();
+    QCOMPARE(f.messages.size(), 10);
+    for (const Message &message : f.messages) {
+        QVERIFY2(!hasChinese(message.text) && !message.text.isEmpty(), qPrintable(message.text));
+        QVERIFY2(!hasChinese(message.title) && !message.title.isEmpty(), qPrintable(message.title));
+    }
+}
+
+void EnglishTest::captionsFitTheirControls() {
+    WindowFixture f;
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    const QStringList clipped = clippedCaptions(*f.window, f.ui().Label2_7);
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u' ')));
+    // the address line: its caption's words stay clear of the two boxes laid over it
+    const QLabel *line = f.ui().Label2_7;
+    const QString caption = line->text();
+    const int firstWordEnd = line->fontMetrics().horizontalAdvance(caption.section(u' ', 0, 0));
+    QVERIFY(line->x() + firstWordEnd <= f.window->txtSetID[0]->x());
+}
+
+QTEST_MAIN(EnglishTest)
+#include "english_test.moc"
