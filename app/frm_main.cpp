@@ -1,6 +1,7 @@
 #include "frm_main.h"
 
 #include "line_shape.h"
+#include "list_accessible.h"
 #include "numeric_text.h"
 #include "product_page.h"
 #include "serial/comm_control.h"
@@ -26,9 +27,11 @@ frmMain::frmMain(std::unique_ptr<CommControl> comm, Seams seams, QWidget *parent
     : QWidget(parent), comm_(std::move(comm)), MSComm1(*comm_), seams_(std::move(seams)) {
     initWindowResources();
     registerFontSubstitutes();
+    installListAccessibility();
     ui.setupUi(this);
     setFixedSize(size());
     collectControlArrays();
+    makeListsChooseOnly();
     ui.lblurl->setText(Module1::MakerSiteUrl());
     ui.lblurl->adjustSize();
     ui.lblurl->setCursor(Qt::PointingHandCursor);
@@ -70,6 +73,18 @@ void frmMain::collectControlArrays() {
     Line1 = {ui.Line1_0};
 }
 
+void frmMain::makeListsChooseOnly() {
+    for (QComboBox *list : {ui.Combo1, ui.Combo2, ui.Combo3, ui.Combo4, ui.Combo5}) {
+        // Typed text never picks an entry: the field's Enter and focus-out no longer commit it.
+        QObject::disconnect(list->lineEdit(), &QLineEdit::returnPressed, list, nullptr);
+        QObject::disconnect(list->lineEdit(), &QLineEdit::editingFinished, list, nullptr);
+        // The wheel turns a list only while it has the focus, and does not give it the focus.
+        list->setFocusPolicy(Qt::StrongFocus);
+        list->installEventFilter(this);
+        list->lineEdit()->installEventFilter(this);
+    }
+}
+
 void frmMain::connectHandlers() {
     connect(ui.Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
     connect(ui.Combo2, &QComboBox::activated, this, [this] { Combo2_Click(); });
@@ -88,12 +103,31 @@ void frmMain::connectHandlers() {
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == ui.lblurl && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
-        lblurl_Click();
-        return true;
+    if (watched == ui.lblurl)
+        return linkEvent(static_cast<QMouseEvent *>(event)) || QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::Wheel) {
+        auto *widget = static_cast<QWidget *>(watched);
+        auto *list = qobject_cast<QComboBox *>(widget) ? widget : widget->parentWidget();
+        if (!list->hasFocus())
+            return true; // swallowed: a list without the focus keeps its entry
     }
     return QWidget::eventFilter(watched, event);
+}
+
+bool frmMain::linkEvent(const QMouseEvent *event) {
+    const bool left = (event->type() == QEvent::MouseButtonRelease ||
+                       event->type() == QEvent::MouseButtonDblClick) &&
+                      event->button() == Qt::LeftButton;
+    if (!left)
+        return false;
+    // A double-click is a click and a double-click: the page opens once, on the first release.
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        linkDoubleClicked_ = true;
+        return true;
+    }
+    if (!std::exchange(linkDoubleClicked_, false))
+        lblurl_Click();
+    return true;
 }
 
 void frmMain::Form_Load() {

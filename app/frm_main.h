@@ -20,6 +20,7 @@ class LineShape;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMouseEvent;
 class QPushButton;
 
 // The one window: its controls, the state every part of the tool shares, the serial control
@@ -114,7 +115,9 @@ protected:
 
 private:
     void collectControlArrays();
+    void makeListsChooseOnly();
     void connectHandlers();
+    bool linkEvent(const QMouseEvent *event);
     // A selection made from code runs the list's click handler at once, as a click would.
     void selectListEntry(QComboBox *list, int index, void (frmMain::*click)());
     void showMessage(const QString &text, const QString &title = window_texts::kAppTitle,
@@ -149,4 +152,5 @@ private:
     QColor defaultStateColour_;
     bool loaded_ = false;
     bool closedPortMessageOpen_ = false;
+    bool linkDoubleClicked_ = false;
 };

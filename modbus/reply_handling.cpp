@@ -21,7 +21,7 @@ void frmMain::MSComm1_OnComm() {
     MSComm1.setInBufferCount(0);
     const modbus::DecodedReply reply = modbus::decodeReply(block, CmdType);
 
-    ui.txtState->setPlainText(reply.hexText);
+    ui.txtState->setText(reply.hexText);
     // A reply that is not a whole, valid frame of the pending kind is shown in red, not decoded.
     setTextColour(ui.txtState, reply.rejected ? kRejectedReplyColour : defaultStateColour_);
     ui.txtState->setAccessibleDescription(reply.rejected ? shown(kRejectedReplyDescription)

@@ -7,17 +7,17 @@ WindowTimer::WindowTimer(QObject *parent) : QObject(parent) {
 
 void WindowTimer::setInterval(int milliseconds) {
     interval_ = milliseconds < 0 ? 0 : milliseconds;
-    update();
+    update(Restart::Yes); // a new Interval, even the same one, starts the count afresh
 }
 
 void WindowTimer::setEnabled(bool enabled) {
     enabled_ = enabled;
-    update();
+    update(Restart::No);
 }
 
-void WindowTimer::update() {
+void WindowTimer::update(Restart restart) {
     if (enabled_ && interval_ > 0) {
-        if (!timer_.isActive() || timer_.interval() != interval_)
+        if (restart == Restart::Yes || !timer_.isActive())
             timer_.start(interval_);
     } else {
         timer_.stop();

@@ -14,14 +14,16 @@ public:
     bool Enabled() const { return enabled_; }
     void setInterval(int milliseconds);
     void setEnabled(bool enabled);
-    // Whether ticks are actually being raised.
+    // Whether ticks are actually being raised, and the time left to the next one.
     bool isTicking() const { return timer_.isActive(); }
+    int remainingTime() const { return timer_.remainingTime(); }
 
 signals:
     void Timer();
 
 private:
-    void update();
+    enum class Restart { No, Yes };
+    void update(Restart restart);
 
     QTimer timer_;
     int interval_ = 0;

@@ -8,7 +8,9 @@ build_packages=(
     cmake make g++ pkg-config clang libclang-rt-14-dev
     qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
     libmodbus-dev libgtest-dev
+    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     fonts-wqy-zenhei
+    xvfb xauth at-spi2-core python3-pyatspi
 )
 run_packages=(xvfb xauth)
 

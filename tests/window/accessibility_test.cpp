@@ -1,9 +1,10 @@
 // What a screen reader and a high-DPI screen get: accessible names from the text beside each
-// control, the lamp's state as text, and captions that fit their controls (run at several
-// QT_SCALE_FACTOR values).
+// control (as the accessible interface reports them), the counters' numbers and the lamp's state
+// as text, and captions that fit their controls (run at several QT_SCALE_FACTOR values).
 #include "caption_fit.h"
 #include "window_fixture.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -15,6 +16,7 @@ class AccessibilityTest : public QObject {
 private slots:
     void accessibleNames_data();
     void accessibleNames();
+    void countersReadTheirNumbers();
     void lampStateAsText();
     void captionsFitTheirControls();
 };
@@ -38,8 +40,9 @@ void AccessibilityTest::accessibleNames_data() {
                                                           {"cmdSet_3", "设置 显示值校准"},
                                                           {"txtTimerSet", "定时时长(ms)"},
                                                           {"Picture2", "数据采集通讯状态指示"},
-                                                          {"lblErrCounter", "成功接收 计数"},
-                                                          {"lblCounter", "循环 计数"}};
+                                                          {"Combo3", "校验位"},
+                                                          {"Combo4", "数据位"},
+                                                          {"Combo5", "停止位"}};
     for (const auto &[control, name] : rows)
         QTest::newRow(control) << QString::fromUtf8(control) << QString::fromUtf8(name);
 }
@@ -50,7 +53,35 @@ void AccessibilityTest::accessibleNames() {
     WindowFixture f;
     auto *widget = f.window->findChild<QWidget *>(control);
     QVERIFY(widget);
-    QCOMPARE(widget->accessibleName(), name);
+    QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name), name);
+}
+
+namespace {
+QString nameOf(QWidget *widget) {
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+} // namespace
+
+// A counter's name is the number it shows (the AT-SPI test checks that a screen reader hears each
+// change); its description says which count it is, and the caption above labels it.
+void AccessibilityTest::countersReadTheirNumbers() {
+    WindowFixture f;
+    QLabel *received = f.ui().lblErrCounter;
+    QLabel *requested = f.ui().lblCounter;
+    QCOMPARE(nameOf(received), QStringLiteral("0"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(received)->text(QAccessible::Description),
+             QStringLiteral("成功接收 计数"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(requested)->text(QAccessible::Description),
+             QStringLiteral("循环 计数"));
+    f.ui().comDoOnce->click();
+    QCOMPARE(nameOf(requested), QStringLiteral("1"));
+    f.comm->deliver(f.hex("01031401C200000001000007D003E8000007D000070008697E"));
+    QCOMPARE(nameOf(received), QStringLiteral("1"));
+    const auto labelledBy =
+        QAccessible::queryAccessibleInterface(received)->relations(QAccessible::Label);
+    QVERIFY(std::any_of(labelledBy.begin(), labelledBy.end(), [&](const auto &relation) {
+        return relation.first->object() == f.ui().Label1_1;
+    }));
 }
 
 void AccessibilityTest::lampStateAsText() {
