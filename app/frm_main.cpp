@@ -103,22 +103,23 @@ void frmMain::connectHandlers() {
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == ui.lblurl)
+    const bool click =
+        event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick;
+    if (watched == ui.lblurl && click)
         return linkEvent(static_cast<QMouseEvent *>(event)) || QWidget::eventFilter(watched, event);
     if (event->type() == QEvent::Wheel) {
-        auto *widget = static_cast<QWidget *>(watched);
-        auto *list = qobject_cast<QComboBox *>(widget) ? widget : widget->parentWidget();
-        if (!list->hasFocus())
+        // over a list or over its entry field
+        auto *list = qobject_cast<QComboBox *>(watched);
+        if (!list)
+            list = qobject_cast<QComboBox *>(watched->parent());
+        if (list && !list->hasFocus())
             return true; // swallowed: a list without the focus keeps its entry
     }
     return QWidget::eventFilter(watched, event);
 }
 
 bool frmMain::linkEvent(const QMouseEvent *event) {
-    const bool left = (event->type() == QEvent::MouseButtonRelease ||
-                       event->type() == QEvent::MouseButtonDblClick) &&
-                      event->button() == Qt::LeftButton;
-    if (!left)
+    if (event->button() != Qt::LeftButton)
         return false;
     // A double-click is a click and a double-click: the page opens once, on the first release.
     if (event->type() == QEvent::MouseButtonDblClick) {

@@ -142,8 +142,9 @@ void KeyboardMouseTest::doubleClickOpensThePageOnce() {
     QCOMPARE(f.openedUrls.size(), 3);
 }
 
-// A 1 MB paste: the receive box keeps 65535 characters, each single-line box 32767; a following
-// "单次" is handled at once (a generous bound: a second).
+// A 1 MB paste: the receive box keeps 65535 characters, each single-line box 32767, and a
+// following "单次" is handled at once (a second). The bounds are generous (sanitizer builds, busy
+// machines): the fault they catch froze the window for minutes.
 void KeyboardMouseTest::hugePastesAreCutAndTheWindowStaysResponsive() {
     ShownWindow f;
     const QString megabyte(1 << 20, u'7');
@@ -160,7 +161,7 @@ void KeyboardMouseTest::hugePastesAreCutAndTheWindowStaysResponsive() {
         QTest::keySequence(box, QKeySequence::Paste);
         QCoreApplication::processEvents(); // layout and paint
         f.window->repaint();
-        QVERIFY2(clock.elapsed() < 1000, qPrintable(box->objectName()));
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(box->objectName()));
     }
     QCOMPARE(f.ui().txtState->toPlainText().size(), 65535);
     QCOMPARE(f.ui().txtCommand->text().size(), 32767);
