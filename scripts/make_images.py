@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the window's lamp images and icon (RGBA PNGs) into app/images/."""
+"""Draws the window's lamp images and icon (RGBA PNGs) into app/images/, and the desktop icon
+in the hicolor sizes and as a scalable SVG into packaging/icons/."""
 import math
 import os
 import struct
@@ -69,6 +70,39 @@ def icon(size=32):
     return pixel
 
 
+def icon_svg(colour=(40, 150, 220), size=32):
+    """The icon() drawing as an SVG on the 32-pixel grid of the window's icon: the shaded disc with
+    its darker rim and highlight, the white needle towards the upper right and its hub."""
+    c = size / 2
+    r = size / 2 - 0.8
+
+    def rgb(values, factor=1.0):
+        return '#%02x%02x%02x' % tuple(int(v * factor) for v in values)
+
+    tip = c + size * 0.38 * 0.7071
+    return f'''<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="{size}" height="{size}" viewBox="0 0 {size} {size}">
+  <title>gx7140r-tool</title>
+  <defs>
+    <radialGradient id="dial" cx="{c}" cy="{c}" r="{r}" gradientUnits="userSpaceOnUse">
+      <stop offset="0" stop-color="{rgb(colour)}"/>
+      <stop offset="1" stop-color="{rgb(colour, 0.65)}"/>
+    </radialGradient>
+    <radialGradient id="highlight" cx="{c * 0.7:g}" cy="{c * 0.65:g}" r="{size * 0.16:g}"
+                    gradientUnits="userSpaceOnUse">
+      <stop offset="0" stop-color="#ffffff" stop-opacity="1"/>
+      <stop offset="1" stop-color="#ffffff" stop-opacity="0"/>
+    </radialGradient>
+  </defs>
+  <circle cx="{c}" cy="{c}" r="{r:g}" fill="url(#dial)"/>
+  <circle cx="{c}" cy="{c}" r="{r - 0.5:g}" fill="none" stroke="{rgb(colour, 0.65 * 0.6)}" stroke-width="1"/>
+  <circle cx="{c * 0.7:g}" cy="{c * 0.65:g}" r="{size * 0.16:g}" fill="url(#highlight)"/>
+  <line x1="{c}" y1="{c}" x2="{tip:.2f}" y2="{size - tip:.2f}" stroke="#ffffff" stroke-width="2.6"/>
+  <circle cx="{c}" cy="{c}" r="2.2" fill="#ffffff"/>
+</svg>
+'''
+
+
 if __name__ == '__main__':
     os.makedirs(OUT, exist_ok=True)
     png(os.path.join(OUT, 'lamp_green.png'), 16, lamp((30, 200, 40)))
@@ -80,3 +114,5 @@ if __name__ == '__main__':
     os.makedirs(icons, exist_ok=True)
     for size in (16, 24, 32, 48, 64, 128, 256):
         png(os.path.join(icons, f'gx7140r-tool-{size}.png'), size, icon(size))
+    with open(os.path.join(icons, 'gx7140r-tool.svg'), 'w', encoding='utf-8') as f:
+        f.write(icon_svg())
