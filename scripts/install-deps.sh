@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the tool needs, those that are missing only.
-#   install-deps.sh build   what building and testing need
+#   install-deps.sh build   what building and testing need (the packages' test: dpkg-dev for
+#                           dpkg-shlibdeps, help2man for the manual pages, man-db, lintian)
 #   install-deps.sh run     that, plus what showing the window needs (X server for headless use)
 set -euo pipefail
 
@@ -11,6 +12,7 @@ build_packages=(
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     fonts-wqy-zenhei
     xvfb xauth at-spi2-core python3-pyatspi
+    dpkg-dev help2man man-db lintian
 )
 run_packages=(xvfb xauth)
 

@@ -1,0 +1,31 @@
+# Writes the README's user part, the text installed with the window's package: the README without
+# the blocks between "<!-- repository only -->" and "<!-- /repository only -->" (building, testing,
+# the code), its pictures (docs/...) linked as files beside it.
+#   cmake -DIN=README.md -DOUT=.../README.md -P user_readme.cmake
+cmake_policy(VERSION 3.25)
+set(begin "<!-- repository only -->")
+set(end "<!-- /repository only -->")
+file(READ ${IN} text)
+set(kept "")
+while(TRUE)
+    string(FIND "${text}" "${begin}" at)
+    if(at EQUAL -1)
+        string(APPEND kept "${text}")
+        break()
+    endif()
+    string(SUBSTRING "${text}" 0 ${at} before)
+    string(APPEND kept "${before}")
+    string(SUBSTRING "${text}" ${at} -1 text)
+    string(FIND "${text}" "${end}" stop)
+    if(stop EQUAL -1)
+        message(FATAL_ERROR "${IN}: '${begin}' without '${end}'")
+    endif()
+    string(LENGTH "${end}" length)
+    math(EXPR stop "${stop} + ${length}")
+    string(SUBSTRING "${text}" ${stop} -1 text)
+    # The block's own line ends with it.
+    string(REGEX REPLACE "^\n" "" text "${text}")
+endwhile()
+string(REPLACE "](docs/" "](" kept "${kept}")
+string(REGEX REPLACE "\n\n\n+" "\n\n" kept "${kept}")
+file(WRITE ${OUT} "${kept}")

@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Builds the Debian packages once and checks them as a Debian maintainer would:
+#   - one .deb per program, nothing else; lintian --pedantic reports nothing at all;
+#   - each package holds what it should and nothing of another program (dpkg -c), and the
+#     packages together hold exactly what cmake --install installs;
+#   - dependencies: the window's package pulls no libmodbus, the simulator's does (dpkg-deb -f);
+#   - each manual page renders without a warning (man -l); the changelog names this version;
+#   - the installed README is the user part and every picture it links is beside it.
+#   check_packages.sh BUILD_DIR WORK_DIR HAVE_SIM HAVE_CLI
+set -euo pipefail
+build=$1
+work=$2
+have_sim=$3
+have_cli=$4
+rm -rf "$work"
+mkdir -p "$work"
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+packages=(gx7140r-tool)
+[[ $have_sim == 1 ]] && packages+=(gx7140r-sim)
+[[ $have_cli == 1 ]] && packages+=(gx7140r-cli)
+
+started=$SECONDS
+if ! cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1; then
+    cat "$work/cpack.log" >&2
+    exit 1
+fi
+echo "cpack: $((SECONDS - started)) s"
+
+# One .deb per program and no other.
+mapfile -t debs < <(find "$work/out" -maxdepth 1 -name '*.deb' | sort)
+declare -A deb_of
+for deb in "${debs[@]}"; do
+    deb_of[$(dpkg-deb -f "$deb" Package)]=$deb
+done
+expected=$(printf '%s\n' "${packages[@]}" | sort)
+made=$(printf '%s\n' "${!deb_of[@]}" | sort)
+[[ "$made" == "$expected" ]] || fail "packages made: $(echo $made); expected: $(echo $expected)"
+
+# lintian --pedantic, info tags included: any line is a finding (overrides are silent).
+started=$SECONDS
+# CI runs as root, about which lintian warns on every run: that line is no finding.
+lintian --pedantic --display-info --tag-display-limit 0 "${debs[@]}" >"$work/lintian.out" 2>&1 &&
+    lintian_status=0 || lintian_status=$?
+grep -vxF 'running with root privileges is not recommended!' "$work/lintian.out" >"$work/lintian.log" || true
+if ((lintian_status != 0)) || [[ -s "$work/lintian.log" ]]; then
+    fail "lintian --pedantic:"
+    cat "$work/lintian.log" >&2
+fi
+echo "lintian: $((SECONDS - started)) s"
+
+# What each package may hold (extended regular expressions on dpkg -c paths), what it must hold,
+# what its Depends must and must not name.
+declare -A may_hold must_hold must_depend must_not_depend
+may_hold[gx7140r-tool]='^\./usr/(bin/gx7140r-tool|share/applications/gx7140r-tool\.desktop|share/icons/hicolor/[^/]+/apps/gx7140r-tool\.(png|svg)|share/man/man1/gx7140r-tool\.1\.gz|share/doc/gx7140r-tool/[^/]+|share/lintian/overrides/gx7140r-tool|share/gx7140r-tool/.+)$'
+must_hold[gx7140r-tool]="./usr/bin/gx7140r-tool ./usr/share/applications/gx7140r-tool.desktop
+    ./usr/share/icons/hicolor/scalable/apps/gx7140r-tool.svg
+    ./usr/share/icons/hicolor/48x48/apps/gx7140r-tool.png
+    ./usr/share/man/man1/gx7140r-tool.1.gz ./usr/share/doc/gx7140r-tool/README.md
+    ./usr/share/doc/gx7140r-tool/99-gx7140r.rules.example"
+must_depend[gx7140r-tool]=$'libqt6widgets6\nlibqt6serialport6\nfonts-wqy-zenhei | fonts-noto-cjk'
+must_not_depend[gx7140r-tool]='libmodbus'
+may_hold[gx7140r-sim]='^\./usr/(bin/gx7140r-sim|share/man/man1/gx7140r-sim\.1\.gz|share/doc/gx7140r-sim/[^/]+)$'
+must_hold[gx7140r-sim]="./usr/bin/gx7140r-sim ./usr/share/man/man1/gx7140r-sim.1.gz"
+must_depend[gx7140r-sim]='libmodbus5'
+must_not_depend[gx7140r-sim]='gx7140r-tool'
+may_hold[gx7140r-cli]='^\./usr/(bin/gx7140r-cli|share/man/man1/gx7140r-cli\.1\.gz|share/doc/gx7140r-cli/[^/]+)$'
+must_hold[gx7140r-cli]="./usr/bin/gx7140r-cli ./usr/share/man/man1/gx7140r-cli.1.gz"
+must_depend[gx7140r-cli]='libmodbus5'
+must_not_depend[gx7140r-cli]='libqt6widgets6|libqt6gui6'
+
+version=$(dpkg-deb -f "${deb_of[gx7140r-tool]}" Version)
+: >"$work/packaged"
+for package in "${!deb_of[@]}"; do
+    deb=${deb_of[$package]}
+    dpkg -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort >"$work/$package.files"
+    sed 's|^\./usr/||' "$work/$package.files" >>"$work/packaged"
+    while read -r path; do
+        [[ $path =~ ${may_hold[$package]} ]] || fail "$package holds $path"
+    done <"$work/$package.files"
+    for path in ${must_hold[$package]} ./usr/share/doc/$package/copyright \
+        ./usr/share/doc/$package/changelog.Debian.gz; do
+        grep -qxF "$path" "$work/$package.files" || fail "$package lacks $path"
+    done
+
+    depends=$(dpkg-deb -f "$deb" Depends)
+    # Each needed entry is one item of Depends, with or without a version.
+    while IFS= read -r name; do
+        found=0
+        while IFS= read -r item; do
+            [[ $item == "$name" || $item == "$name ("* ]] && found=1
+        done <<<"${depends//, /$'\n'}"
+        ((found)) || fail "$package: Depends lacks '$name': $depends"
+    done <<<"${must_depend[$package]}"
+    if [[ $depends =~ ${must_not_depend[$package]} ]]; then
+        fail "$package: Depends names ${BASH_REMATCH[0]}: $depends"
+    fi
+    [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "$package: version differs"
+
+    root=$work/root/$package
+    mkdir -p "$root"
+    dpkg-deb -x "$deb" "$root"
+    changelog=$root/usr/share/doc/$package/changelog.Debian.gz
+    if [[ -f $changelog ]]; then
+        head=$(zcat "$changelog" | head -n 1)
+        [[ $head == "gx7140r-tool ($version) "* ]] || fail "$package: changelog begins '$head'"
+    fi
+    for page in "$root"/usr/share/man/man1/*.1.gz; do
+        [[ -f $page ]] || continue
+        program=$(basename "$page" .1.gz)
+        if ! text=$(MANWIDTH=80 man -l "$page" 2>"$work/man.err") || [[ -s "$work/man.err" ]]; then
+            fail "man -l $program: $(cat "$work/man.err")"
+        fi
+        text=$(tr -s ' ' <<<"$text")
+        [[ $text == *"$program - "* && $text == *"--help"* && $text == *"--version"* ]] ||
+            fail "$program's manual page lacks its name line or options"
+    done
+done
+
+# The installed README: the user part only, and every file it links is beside it.
+doc=$work/root/gx7140r-tool/usr/share/doc/gx7140r-tool
+if [[ -f $doc/README.md ]]; then
+    for developer_text in ./run.sh ./test.sh 'cpack -G' 'repository only' 'How the code is laid out'; do
+        grep -qF -- "$developer_text" "$doc/README.md" && fail "installed README has '$developer_text'"
+    done
+    grep -q '^## Serial ports' "$doc/README.md" || fail "installed README lacks the ports section"
+    while read -r target; do
+        [[ -f $doc/$target ]] || fail "installed README links $target, which is not beside it"
+    done < <(grep -oE '\]\([^)#:]+\)' "$doc/README.md" | sed 's/^](//; s/)$//')
+fi
+
+# Together the packages hold exactly what cmake --install puts in place: nothing lost (a rule
+# without a packaged component) and nothing extra.
+cmake --install "$build" --prefix "$work/install" >/dev/null
+(cd "$work/install" && find . ! -type d | sed 's|^\./||' | sort) >"$work/installed"
+sort -o "$work/packaged" "$work/packaged"
+if ! diff_out=$(diff "$work/installed" "$work/packaged"); then
+    fail "cmake --install (<) and the packages (>) differ:"$'\n'"$diff_out"
+fi
+
+if ((failures > 0)); then
+    echo "$failures failures" >&2
+    exit 1
+fi
+echo "checked: ${!deb_of[*]} ($version)"
