@@ -116,6 +116,9 @@ for package in "${!deb_of[@]}"; do
             fail "man -l $program: $(cat "$work/man.err")"
         fi
         text=$(tr -s ' ' <<<"$text")
+        # Found by name where the package puts it, as `man PROGRAM` finds it once installed.
+        MANWIDTH=80 man -M "$root/usr/share/man" "$program" >/dev/null 2>&1 ||
+            fail "man -M ... $program finds no page"
         [[ $text == *"$program - "* && $text == *"--help"* && $text == *"--version"* ]] ||
             fail "$program's manual page lacks its name line or options"
     done
