@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <cstdlib>
+
 namespace modbus {
 
 QString kindName(int cmdType, const QByteArray &request) {
@@ -69,7 +71,14 @@ QString csvLine(const ExchangeRecord &record) {
 QString isoTimestamp(const QDateTime &time) {
     if (!time.isValid())
         return {};
-    return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    // Always "+hh:mm", also at UTC (Qt writes "Z"): one format down the whole column.
+    const int offset = time.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return time.toOffsetFromUtc(offset).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
+           QStringLiteral("%1%2:%3")
+               .arg(QLatin1Char(offset < 0 ? '-' : '+'))
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString spacedHex(const QByteArray &bytes) {

@@ -49,6 +49,18 @@ TEST(ExchangeRecord, Lines) {
     EXPECT_TRUE(csvLine(echo).endsWith(",5,"));
 }
 
+TEST(ExchangeRecord, TimestampsAlwaysCarryTheirOffset) {
+    const QDate day(2026, 12, 7);
+    const QTime time(9, 41, 5, 7);
+    EXPECT_EQ(isoTimestamp(QDateTime(day, time, QTimeZone(8 * 3600))),
+              "2026-12-07T09:41:05.007+08:00");
+    EXPECT_EQ(isoTimestamp(QDateTime(day, time, QTimeZone::utc())),
+              "2026-12-07T09:41:05.007+00:00");
+    EXPECT_EQ(isoTimestamp(QDateTime(day, time, QTimeZone(-(3 * 3600 + 1800)))),
+              "2026-12-07T09:41:05.007-03:30");
+    EXPECT_EQ(isoTimestamp(QDateTime()), "");
+}
+
 TEST(ExchangeRecord, KindsAndRejectionReasons) {
     EXPECT_EQ(kindName(kAddressReadOrParameterWrite, QByteArray::fromHex("0203000000018439")),
               QStringLiteral("address-read"));
