@@ -74,6 +74,10 @@ public:
     // The lamp image in front, the one the technician sees.
     QLabel *frontLamp() const;
 
+    // A message box through the window's message seam, also for what stands around the window.
+    void showMessage(const QString &text, const QString &title = window_texts::kAppTitle,
+                     MessageIcon icon = MessageIcon::None);
+
 signals:
     // The exchange as it happens, for whatever records or plots it; the handlers know nothing of
     // files or charts. A request as built (`sent` is false when the port was closed), a received
@@ -120,8 +124,6 @@ private:
     bool linkEvent(const QMouseEvent *event);
     // A selection made from code runs the list's click handler at once, as a click would.
     void selectListEntry(QComboBox *list, int index, void (frmMain::*click)());
-    void showMessage(const QString &text, const QString &title = window_texts::kAppTitle,
-                     MessageIcon icon = MessageIcon::None);
     // The message box that answers input which failed its checks.
     void showInputProblem(modbus::InputProblem problem);
     void bringToFront(QLabel *image);

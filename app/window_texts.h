@@ -54,6 +54,10 @@ inline const QString kAddressTooHigh = QString::fromUtf8(
 inline const QString kValueMalformed = QString::fromUtf8(
     QT_TRANSLATE_NOOP("window_texts", "你输入的值有误，请输入0-9的数据，不能含字母！"));
 
+// The exchange log (--log): a write failed, the log stops, the window goes on.
+inline const QString kLogWriteFailed = QString::fromUtf8(QT_TRANSLATE_NOOP(
+    "window_texts", "记录文件写入失败（磁盘已满或文件不可写），记录已停止，测量照常进行。"));
+
 // Start-up defaults.
 inline const QString kDefaultStationID = QStringLiteral("1");
 inline const QString kDefaultDataLength = QStringLiteral("10");

@@ -290,5 +290,9 @@
         <source>无效应答，未解码</source>
         <translation>invalid reply, not decoded</translation>
     </message>
+    <message>
+        <source>记录文件写入失败（磁盘已满或文件不可写），记录已停止，测量照常进行。</source>
+        <translation>Could not write to the log file (disk full or not writable). Logging has stopped; measuring goes on.</translation>
+    </message>
 </context>
 </TS>

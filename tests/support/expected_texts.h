@@ -16,4 +16,6 @@ inline const QString kTarget = QStringLiteral("你输入的目标设备地址格
 inline const QString kZero = QStringLiteral("请指定正确的设备地址，正确值范围为1-250");
 inline const QString kHigh = QStringLiteral("请指定正确的设备地址，正确值范围为1-250!");
 inline const QString kValue = QStringLiteral("你输入的值有误，请输入0-9的数据，不能含字母！");
+inline const QString kLogWriteFailed =
+    QStringLiteral("记录文件写入失败（磁盘已满或文件不可写），记录已停止，测量照常进行。");
 } // namespace expected
