@@ -8,6 +8,8 @@ const QString kSavePort = QStringLiteral("save-port");
 const QString kForgetPort = QStringLiteral("forget-port");
 const QString kListPorts = QStringLiteral("list-ports");
 const QString kLang = QStringLiteral("lang");
+const QString kLog = QStringLiteral("log");
+const QString kTrend = QStringLiteral("trend");
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
 const QStringList kLanguages = {QStringLiteral("zh"), QStringLiteral("en")};
@@ -31,6 +33,8 @@ ToolCommandLine parseToolCommandLine(const QStringList &arguments) {
         {kForgetPort, {}, QStringLiteral("COMn")},
         {kListPorts, {}},
         {kLang, {}, QStringLiteral("LANG")},
+        {kLog, {}, QStringLiteral("FILE")},
+        {kTrend, {}},
         {{QStringLiteral("h"), kHelp}, {}},
         {{QStringLiteral("V"), kVersion}, {}},
     });
@@ -75,6 +79,12 @@ ToolCommandLine parseToolCommandLine(const QStringList &arguments) {
                                   .arg(parser.value(kLang), kLanguages.join(QStringLiteral(", "))));
         result.options.language = language == kLanguages.first() ? QString() : language;
     }
+    if (parser.isSet(kLog)) {
+        result.options.logPath = parser.value(kLog);
+        if (result.options.logPath.isEmpty())
+            return usageError(QStringLiteral("--log: no file name"));
+    }
+    result.options.trend = parser.isSet(kTrend);
     const bool editsSavedPorts = !result.portsToSave.isEmpty() || !result.portsToForget.isEmpty();
     if (editsSavedPorts && parser.isSet(kListPorts))
         return usageError(QStringLiteral("--list-ports cannot be combined with --save-port or "
@@ -107,6 +117,11 @@ QString toolHelpText() {
         "                           COM number reaches each, then exit\n"
         "  --lang LANG              the window's language: zh (the default, whatever the locale)\n"
         "                           or en\n"
+        "  --log FILE               record every request, reply and line event of the window in\n"
+        "                           FILE as CSV, one line each, appended (a header line first "
+        "when\n"
+        "                           FILE is new or empty)\n"
+        "  --trend                  show the gas concentration over time in a second window\n"
         "  -h, --help               show this help and exit\n"
         "  -V, --version            show the version and exit\n"
         "\n"
@@ -116,11 +131,20 @@ QString toolHelpText() {
         "  link); otherwise /dev/ttyS<n-1>. A device that is not there behaves like any port\n"
         "  that cannot be opened.\n"
         "\n"
+        "Log:\n"
+        "  Columns: time (ISO 8601, local, milliseconds and UTC offset), event (request, reply,\n"
+        "  line), kind, request_hex, reply_hex, status (sent, not-sent, accepted, rejected,\n"
+        "  undecoded), the registers of an accepted measurement (concentration_ppm, alarm_state,\n"
+        "  range_coefficient, range_low, range_high, display_calibration, alarm_low,\n"
+        "  alarm_high), address (of a configuration reply), note (why a reply was rejected, what\n"
+        "  happened on the line). Each line is written through at once. When a write fails later\n"
+        "  (a full disk), one message says so, the log stops and the window goes on.\n"
+        "\n"
         "Exit status:\n"
         "  0  the window was closed, or the option's work is done\n"
         "  1  the saved mapping could not be written\n"
         "  2  a usage error: an unknown option, a malformed COMn=DEVICE, a COM number outside\n"
-        "     1..255, an unknown language\n");
+        "     1..255, an unknown language, a log file that cannot be opened or written\n");
 }
 
 QString toolVersionText() {

@@ -8,10 +8,13 @@
 
 // The window's command line. It is read before anything graphical exists, so that --help,
 // --version and the port commands work without a display. Options change where ports lead and
-// what language the window speaks, never how the window behaves.
+// what language the window speaks, what is recorded and what else is shown, never how the window
+// behaves.
 struct ToolOptions {
-    PortMap ports;    // --port COMn=DEVICE, for this run
-    QString language; // --lang: empty for the window's own Chinese texts, or "en"
+    PortMap ports;      // --port COMn=DEVICE, for this run
+    QString language;   // --lang: empty for the window's own Chinese texts, or "en"
+    QString logPath;    // --log FILE: the exchange recorded as CSV; empty for no log
+    bool trend = false; // --trend: the concentration over time in a second window
 };
 
 struct ToolCommandLine {

@@ -1,3 +1,4 @@
+#include "app/around_window.h"
 #include "app/command_line.h"
 #include "app/frm_main.h"
 #include "app/signal_quit.h"
@@ -37,7 +38,7 @@ int editSavedPorts(const ToolCommandLine &commandLine) {
     return kExitSuccess;
 }
 
-int runWindow(int argc, char *argv[], const ToolOptions &options) {
+int runWindow(int argc, char *argv[], const ToolOptions &options, std::unique_ptr<CsvLog> log) {
     QApplication app(argc, argv);
     if (!options.language.isEmpty() && !translation::install(options.language)) {
         print(stderr, QStringLiteral("gx7140r-tool: no translation for '%1' found in %2\n")
@@ -52,7 +53,9 @@ int runWindow(int argc, char *argv[], const ToolOptions &options) {
     seams.describePort = [mapping](int port) { return mapping.describe(port); };
     frmMain window(std::make_unique<QtCommControl>(QtCommControl::mapperFor(mapping)), seams);
     window.Form_Load();
+    AroundWindow around(window, std::move(log), options.trend);
     window.show();
+    around.showBeside(window);
     return app.exec();
 }
 
@@ -79,5 +82,15 @@ int main(int argc, char *argv[]) {
     case ToolCommandLine::Action::RunWindow:
         break;
     }
-    return runWindow(argc, argv, commandLine.options);
+    // A log that cannot be opened ends the program before anything graphical exists.
+    std::unique_ptr<CsvLog> log;
+    if (!commandLine.options.logPath.isEmpty()) {
+        QString error;
+        log = CsvLog::open(commandLine.options.logPath, error);
+        if (!log) {
+            print(stderr, QStringLiteral("gx7140r-tool: %1\n").arg(error));
+            return kExitUsage;
+        }
+    }
+    return runWindow(argc, argv, commandLine.options, std::move(log));
 }

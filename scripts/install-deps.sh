@@ -8,6 +8,8 @@ set -euo pipefail
 build_packages=(
     cmake make g++ pkg-config clang libclang-rt-14-dev
     qt6-base-dev qt6-serialport-dev qt6-qpa-plugins
+    # the trend window: Qt Charts (whose CMake package needs Qt6OpenGL's, packaged apart) and SVG
+    qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
     libmodbus-dev libgtest-dev
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     fonts-wqy-zenhei

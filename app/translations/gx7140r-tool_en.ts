@@ -225,6 +225,81 @@
     </message>
 </context>
 <context>
+    <name>trend_texts</name>
+    <message>
+        <source>气体浓度趋势</source>
+        <translation>Gas concentration trend</translation>
+    </message>
+    <message>
+        <source>气体浓度</source>
+        <translation>Concentration</translation>
+    </message>
+    <message>
+        <source>无效应答</source>
+        <translation>Rejected reply</translation>
+    </message>
+    <message>
+        <source>浓度 (ppm)</source>
+        <translation>Concentration (ppm)</translation>
+    </message>
+    <message>
+        <source>时间 (秒，自开始)</source>
+        <translation>Time (s since start)</translation>
+    </message>
+    <message>
+        <source>时间 (分钟，自开始)</source>
+        <translation>Time (min since start)</translation>
+    </message>
+    <message>
+        <source>当前 %1 ppm&#x3000;&#x3000;范围内：最低 %2&#x3000;最高 %3&#x3000;平均 %4 ppm&#x3000;读数 %5&#x3000;无效应答 %6</source>
+        <translation>Last %1 ppm    shown span: min %2, max %3, mean %4 ppm, %5 readings, %6 rejected replies</translation>
+    </message>
+    <message>
+        <source>尚无读数</source>
+        <translation>No readings yet</translation>
+    </message>
+    <message>
+        <source>显示范围</source>
+        <translation>Span</translation>
+    </message>
+    <message>
+        <source>导出 PNG…</source>
+        <translation>Export PNG…</translation>
+    </message>
+    <message>
+        <source>导出 SVG…</source>
+        <translation>Export SVG…</translation>
+    </message>
+    <message>
+        <source>PNG 图片</source>
+        <translation>PNG images</translation>
+    </message>
+    <message>
+        <source>SVG 图形</source>
+        <translation>SVG drawings</translation>
+    </message>
+    <message>
+        <source>图表未能保存到 %1</source>
+        <translation>Could not save the chart to %1</translation>
+    </message>
+    <message>
+        <source>全部（最多 24 小时）</source>
+        <translation>Whole run (24 hours at most)</translation>
+    </message>
+    <message>
+        <source>最近 1 小时</source>
+        <translation>Last hour</translation>
+    </message>
+    <message>
+        <source>最近 10 分钟</source>
+        <translation>Last 10 minutes</translation>
+    </message>
+    <message>
+        <source>最近 1 分钟</source>
+        <translation>Last minute</translation>
+    </message>
+</context>
+<context>
     <name>window_texts</name>
     <message>
         <source>智能模块</source>

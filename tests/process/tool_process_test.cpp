@@ -73,6 +73,7 @@ private slots:
     void savedMappingEditedAndPrinted();
     void signalsEndTheProgramLikeAClose_data();
     void signalsEndTheProgramLikeAClose();
+    void logAndTrendAroundTheWindow();
 
 private:
     QTemporaryDir config_;
@@ -115,6 +116,11 @@ void ToolProcessTest::usageErrors_data() {
     QTest::newRow("a stray argument") << QStringList{"COM1"};
     QTest::newRow("good mapping, bad option")
         << QStringList{"--port", "COM1=/dev/ttyUSB0", "--trace"};
+    QTest::newRow("--log without a file") << QStringList{"--log"};
+    QTest::newRow("--log, empty name") << QStringList{"--log", ""};
+    QTest::newRow("--log in a missing folder") << QStringList{"--log", "/nonexistent/run.csv"};
+    QTest::newRow("--log a folder") << QStringList{"--trend", "--log", "/tmp"};
+    QTest::newRow("--log on a full disk") << QStringList{"--log", "/dev/full"};
 }
 
 // Exit status 2, one line on stderr, nothing else: no window, nothing opened or saved.
@@ -185,6 +191,29 @@ void ToolProcessTest::signalsEndTheProgramLikeAClose() {
     QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
     QCOMPARE(tool.exitCode(), 0);
     QVERIFY2(!QFile::exists(lock), qPrintable(lock));
+}
+
+// --log and --trend with the window on a pty: the log is created with its header, and the program
+// still ends cleanly on a signal.
+void ToolProcessTest::logAndTrendAroundTheWindow() {
+    PtyPair pty;
+    QVERIFY(pty.valid());
+    QTemporaryDir folder;
+    QProcessEnvironment env = noDisplay(folder.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const QString log = folder.filePath(QStringLiteral("run.csv"));
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    tool.start(kTool, {"--port", "COM1=" + pty.path, "--log", log, "--trend"});
+    QVERIFY(tool.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!lockFileOf(tool.processId()).isEmpty(), 15000);
+    ::kill(pid_t(tool.processId()), SIGTERM);
+    QVERIFY(tool.waitForFinished(15000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 0);
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().startsWith("time,event,kind,request_hex,reply_hex,status,"));
 }
 
 QTEST_GUILESS_MAIN(ToolProcessTest)

@@ -3,6 +3,8 @@
 #include "app/command_line.h"
 #include "app/frm_main.h"
 #include "expected_texts.h"
+#include "record/exchange_recorder.h"
+#include "record/window_log.h"
 #include "serial/qt_comm_control.h"
 #include "sim_runner.h"
 
@@ -59,6 +61,7 @@ private slots:
     void pollingAt50ms();
     void noiseDuringPollingNeverShowsAFalseValue();
     void vanishingPortMidPoll();
+    void logHoldsEveryReplyOfAPoll();
 };
 
 void WindowOverPtyTest::startUpOpensThePort() {
@@ -322,6 +325,50 @@ void WindowOverPtyTest::vanishingPortMidPoll() {
     QTRY_VERIFY(w.events() >= before + 3);
     w.window->ui.cmdStopOnce->click();
     QCOMPARE(w.messages.size(), 1);
+}
+
+// --log over a real line: polling 2 s at 50 ms gives one reply line for every event the window
+// counted, each with the simulator's registers.
+void WindowOverPtyTest::logHoldsEveryReplyOfAPoll() {
+    SimRunner sim;
+    sim.module().setRegister(0, 733);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("run.csv"));
+    QString error;
+    auto csv = CsvLog::open(path, error);
+    QVERIFY2(csv, qPrintable(error));
+    LiveWindow w(sim);
+    ExchangeRecorder recorder(*w.window);
+    WindowLog log(*w.window, recorder, std::move(csv));
+    w.window->ui.txtTimerSet->setText(QStringLiteral("50"));
+    w.window->ui.cmdOneM->click();
+    QTest::qWait(2000);
+    w.window->ui.cmdStopOnce->click();
+    QTest::qWait(200); // the last reply
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+    const QStringList header = lines.first().split(u',');
+    const qsizetype firstRegister = header.indexOf(QStringLiteral("concentration_ppm"));
+    QVERIFY(firstRegister > 0);
+    const auto registers = sim.module().registers();
+    int requests = 0, replies = 0;
+    for (const QString &line : lines.mid(1, lines.size() - 2)) {
+        const QStringList fields = line.split(u',');
+        requests += fields[1] == QStringLiteral("request");
+        if (fields[1] != QStringLiteral("reply"))
+            continue;
+        ++replies;
+        QCOMPARE(fields[5], QStringLiteral("accepted"));
+        for (int k = 0; k < 8; ++k)
+            QCOMPARE(fields[firstRegister + k], QString::number(registers[k]));
+    }
+    QVERIFY(lines.last().isEmpty()); // every line whole
+    QVERIFY2(replies >= 30, qPrintable(QString::number(replies)));
+    // both counters restart at 1 with "循环"
+    QCOMPARE(replies, w.window->ui.lblErrCounter->text().toInt() - 1);
+    QCOMPARE(requests, w.window->ui.lblCounter->text().toInt() - 1);
 }
 
 QTEST_MAIN(WindowOverPtyTest)

@@ -2,6 +2,7 @@
 // every caption still fits its control (run at several QT_SCALE_FACTOR values).
 #include "app/translation.h"
 #include "caption_fit.h"
+#include "chinese_text.h"
 #include "full_disk.h"
 #include "record/exchange_recorder.h"
 #include "record/window_log.h"
@@ -9,15 +10,7 @@
 
 #include <QAbstractButton>
 #include <QPlainTextEdit>
-#include <QRegularExpression>
 #include <QtTest>
-
-namespace {
-bool hasChinese(const QString &text) {
-    static const QRegularExpression cjk(QStringLiteral("[\\x{2E80}-\\x{9FFF}\\x{FF00}-\\x{FFEF}]"));
-    return text.contains(cjk);
-}
-} // namespace
 
 class EnglishTest : public QObject {
     Q_OBJECT

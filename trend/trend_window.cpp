@@ -1,0 +1,292 @@
+#include "trend_window.h"
+
+#include "trend_texts.h"
+
+#include <QBuffer>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScatterSeries>
+#include <QSvgGenerator>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <cmath>
+
+using namespace trend_texts;
+
+namespace {
+
+// A tick step of 1, 2 or 5 times a power of ten that cuts the span into about `ticks` parts.
+double tickStep(double span, int ticks) {
+    const double raw = std::max(span / ticks, 1e-9);
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * magnitude >= raw)
+            return factor * magnitude;
+    }
+    return 10.0 * magnitude;
+}
+
+bool writeAtomically(const QString &path, const QByteArray &bytes) {
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+} // namespace
+
+TrendWindow::TrendWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
+    setWindowTitle(shown(kWindowTitle));
+    // Closing this window closes only it; closing the main window ends the program.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    buildChart();
+    summary_ = new QLabel(shown(kNoReadings));
+    summary_->setTextFormat(Qt::PlainText);
+    // A new text must not lay the window out again: the chart beside it would be redrawn whole.
+    summary_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(view_, 1);
+    layout->addWidget(summary_);
+    layout->addWidget(buildControls());
+    resize(kInitialSize);
+    redrawTimer_.setInterval(kRedrawMs);
+    connect(&redrawTimer_, &QTimer::timeout, this, &TrendWindow::showChanges);
+}
+
+void TrendWindow::buildChart() {
+    chart_ = new QChart;
+    chart_->setAnimationOptions(QChart::NoAnimation);
+    chart_->legend()->setAlignment(Qt::AlignBottom);
+    line_ = new QLineSeries(chart_);
+    line_->setName(shown(kConcentrationSeries));
+    QPen linePen(kLineColour, kLineWidth);
+    linePen.setCosmetic(true);
+    line_->setPen(linePen);
+    marks_ = new QScatterSeries(chart_);
+    marks_->setName(shown(kRejectedSeries));
+    marks_->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    marks_->setMarkerSize(kMarkSize);
+    marks_->setColor(kRejectedMarkColour);
+    marks_->setBorderColor(kRejectedMarkColour);
+    chart_->addSeries(line_);
+    chart_->addSeries(marks_);
+    timeAxis_ = new QValueAxis;
+    timeAxis_->setTitleText(shown(kSecondsAxis));
+    timeAxis_->setLabelFormat(QStringLiteral("%g"));
+    timeAxis_->setTickType(QValueAxis::TicksDynamic);
+    timeAxis_->setTickAnchor(0);
+    ppmAxis_ = new QValueAxis;
+    ppmAxis_->setTitleText(shown(kConcentrationAxis));
+    ppmAxis_->setLabelFormat(QStringLiteral("%g"));
+    ppmAxis_->setTickType(QValueAxis::TicksDynamic);
+    ppmAxis_->setTickAnchor(0);
+    chart_->addAxis(timeAxis_, Qt::AlignBottom);
+    chart_->addAxis(ppmAxis_, Qt::AlignLeft);
+    for (QAbstractSeries *series : chart_->series()) {
+        series->attachAxis(timeAxis_);
+        series->attachAxis(ppmAxis_);
+    }
+    view_ = new QChartView(chart_);
+    view_->setRenderHint(QPainter::Antialiasing);
+}
+
+QWidget *TrendWindow::buildControls() {
+    auto *controls = new QWidget;
+    auto *row = new QHBoxLayout(controls);
+    row->setContentsMargins(0, 0, 0, 0);
+    spanList_ = new QComboBox;
+    for (const Span &span : kSpans)
+        spanList_->addItem(shown(QString::fromUtf8(span.caption)));
+    auto *spanCaption = new QLabel(shown(kSpanCaption));
+    spanCaption->setBuddy(spanList_);
+    connect(spanList_, &QComboBox::currentIndexChanged, this, &TrendWindow::redraw);
+    auto *png = new QPushButton(shown(kExportPng));
+    connect(png, &QPushButton::clicked, this, [this] {
+        chooseFileAndExport(QStringLiteral("png"), shown(kPngFiles), &TrendWindow::exportPng);
+    });
+    auto *svg = new QPushButton(shown(kExportSvg));
+    connect(svg, &QPushButton::clicked, this, [this] {
+        chooseFileAndExport(QStringLiteral("svg"), shown(kSvgFiles), &TrendWindow::exportSvg);
+    });
+    row->addWidget(spanCaption);
+    row->addWidget(spanList_);
+    row->addStretch(1);
+    row->addWidget(png);
+    row->addWidget(svg);
+    return controls;
+}
+
+void TrendWindow::add(const modbus::ExchangeRecord &record) {
+    if (model_.add(record))
+        changed_ = true;
+}
+
+void TrendWindow::placeBeside(const QWidget &window) {
+    move(window.frameGeometry().topRight() + QPoint(kGapToMainWindow, 0));
+}
+
+// The last reading every second; the chart and the span's figures when a pixel column's worth of
+// time has passed, at least every kSlowestChartMs: a whole day's span costs milliseconds to draw.
+void TrendWindow::showChanges() {
+    if (!changed_)
+        return;
+    if (chartDrawn_.isValid() && chartDrawn_.elapsed() < chartPeriodMs_)
+        showSummary();
+    else
+        redraw();
+}
+
+void TrendWindow::redraw() {
+    changed_ = false;
+    chartDrawn_.start();
+    if (model_.isEmpty()) {
+        summary_->setText(shown(kNoReadings));
+        return;
+    }
+    const qint64 toMs = model_.newestMs();
+    const qint64 spanMs = kSpans[std::size_t(std::max(spanList_->currentIndex(), 0))].ms;
+    const qint64 fromMs =
+        spanMs > 0 ? std::max(model_.oldestMs(), toMs - spanMs) : model_.oldestMs();
+    drawSpan(fromMs, toMs);
+}
+
+void TrendWindow::drawSpan(qint64 fromMs, qint64 toMs) {
+    const bool minutes = toMs - fromMs > kSecondsAxisUpToMs;
+    const double unitMs = minutes ? 60000.0 : 1000.0;
+    const auto axisValue = [&](qint64 ms) { return double(ms - model_.startMs()) / unitMs; };
+    const int columns = std::max(1, int(chart_->plotArea().width()));
+    chartPeriodMs_ = std::clamp((toMs - fromMs) / columns, qint64(kRedrawMs), kSlowestChartMs);
+    const trend::Drawing drawing = model_.drawing(fromMs, toMs, columns);
+    const trend::Summary summary = model_.summary(fromMs, toMs);
+
+    drawTimeAxis(axisValue(fromMs), axisValue(toMs), kShortestTimeAxisMs / unitMs, minutes);
+    drawConcentrationAxis(summary);
+
+    QList<QPointF> points;
+    points.reserve(qsizetype(drawing.line.size()));
+    for (const trend::Reading &reading : drawing.line)
+        points.append({axisValue(reading.ms), double(reading.ppm)});
+    line_->replace(points);
+    QList<QPointF> marks;
+    for (const qint64 ms : drawing.marks)
+        marks.append({axisValue(ms), ppmAxis_->min()});
+    marks_->replace(marks);
+    spanSummary_ = summary;
+    showSummary();
+}
+
+// New axis labels cost more than the line itself: the axes move in whole tick steps, and only when
+// the span outgrows them.
+void TrendWindow::drawTimeAxis(double from, double to, double shortest, bool minutes) {
+    const QString title = shown(minutes ? kMinutesAxis : kSecondsAxis);
+    if (timeAxis_->titleText() != title)
+        timeAxis_->setTitleText(title);
+    const double step = tickStep(std::max(to - from, shortest), kAxisTicks);
+    const double start = std::floor(from / step) * step;
+    const double end =
+        std::max(std::ceil(to / step) * step, start + std::ceil(shortest / step) * step);
+    if (timeAxis_->min() != start || timeAxis_->max() != end) {
+        timeAxis_->setTickInterval(step);
+        timeAxis_->setRange(start, end);
+    }
+}
+
+void TrendWindow::drawConcentrationAxis(const trend::Summary &summary) {
+    if (summary.readings == 0)
+        return; // only marks: the axis stays where it was
+    const double margin =
+        std::max(double(kMinimumPpmMargin), (summary.max - summary.min) * kPpmMarginShare);
+    const double low = std::max(0.0, summary.min - margin);
+    const double high = summary.max + margin;
+    if (low >= ppmAxis_->min() && high <= ppmAxis_->max() &&
+        high - low > (ppmAxis_->max() - ppmAxis_->min()) * kPpmAxisLeastFilled)
+        return; // still fits, and still fills enough of the axis
+    const double step = tickStep(high - low, kAxisTicks);
+    ppmAxis_->setTickInterval(step);
+    ppmAxis_->setRange(std::floor(low / step) * step, std::ceil(high / step) * step);
+}
+
+void TrendWindow::showSummary() {
+    const trend::Summary &summary = spanSummary_;
+    const auto last = model_.lastReading();
+    if (!last) {
+        summary_->setText(shown(kNoReadings));
+        return;
+    }
+    const auto rangeValue = [&](double value, int decimals = 0) {
+        return summary.readings ? QString::number(value, 'f', decimals) : QStringLiteral("-");
+    };
+    summary_->setText(shown(kSummary)
+                          .arg(*last)
+                          .arg(rangeValue(summary.min), rangeValue(summary.max),
+                               rangeValue(summary.mean, kMeanDecimals))
+                          .arg(summary.readings)
+                          .arg(summary.rejections));
+}
+
+QString TrendWindow::summaryText() const {
+    return summary_->text();
+}
+
+bool TrendWindow::exportPng(const QString &path) const {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    return buffer.open(QIODevice::WriteOnly) && view_->grab().save(&buffer, "PNG") &&
+           writeAtomically(path, bytes);
+}
+
+bool TrendWindow::exportSvg(const QString &path) const {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(view_->size());
+    svg.setViewBox(view_->rect());
+    svg.setTitle(windowTitle());
+    QPainter painter;
+    if (!painter.begin(&svg))
+        return false;
+    view_->render(&painter);
+    painter.end();
+    return writeAtomically(path, bytes);
+}
+
+void TrendWindow::chooseFileAndExport(const QString &suffix, const QString &filesCaption,
+                                      bool (TrendWindow::*exporter)(const QString &) const) {
+    const QString suggested =
+        kExportFileName.arg(QDateTime::currentDateTime().toString(kExportTimeFormat), suffix);
+    QFileDialog dialog(this, windowTitle(), suggested,
+                       QStringLiteral("%1 (*.%2)").arg(filesCaption, suffix));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().constFirst();
+    if (!(this->*exporter)(path))
+        QMessageBox::warning(this, windowTitle(), shown(kExportFailed).arg(path));
+}
+
+void TrendWindow::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    redraw();
+    redrawTimer_.start();
+}
+
+void TrendWindow::hideEvent(QHideEvent *event) {
+    redrawTimer_.stop();
+    QWidget::hideEvent(event);
+}
+
+void TrendWindow::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    changed_ = true; // the columns follow the width: drawn again at the next redraw
+}

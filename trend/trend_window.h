@@ -1,0 +1,71 @@
+#pragma once
+
+#include "trend_model.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+
+class QChart;
+class QChartView;
+class QComboBox;
+class QLabel;
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+
+// The trend window (--trend): the gas concentration of the accepted measurement replies over the
+// time of the run, rejected replies marked on the time axis, the last reading and the lowest,
+// highest and mean reading of the span shown, and the chart exported as PNG or SVG. It draws from
+// its model at most once a second, never on each reply; what it shows comes from trend_texts.h.
+class TrendWindow final : public QWidget {
+    Q_OBJECT
+public:
+    explicit TrendWindow(QWidget *parent = nullptr);
+
+    void add(const modbus::ExchangeRecord &record);
+    const trend::TrendModel &model() const { return model_; }
+
+    // Beside the window, to its right.
+    void placeBeside(const QWidget &window);
+    // Draws the model now, whether or not it changed.
+    void redraw();
+    QString summaryText() const;
+    QChart *chart() const { return chart_; }
+    QComboBox *spanList() const { return spanList_; }
+
+    // The chart as it is shown; false when the file could not be written.
+    bool exportPng(const QString &path) const;
+    bool exportSvg(const QString &path) const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildChart();
+    QWidget *buildControls();
+    void showChanges();
+    void drawSpan(qint64 fromMs, qint64 toMs);
+    void drawTimeAxis(double from, double to, double shortest, bool minutes);
+    void drawConcentrationAxis(const trend::Summary &summary);
+    void showSummary();
+    void chooseFileAndExport(const QString &suffix, const QString &filesCaption,
+                             bool (TrendWindow::*exporter)(const QString &) const);
+
+    trend::TrendModel model_;
+    bool changed_ = false;
+    QTimer redrawTimer_;
+    QElapsedTimer chartDrawn_;
+    qint64 chartPeriodMs_ = 0;   // how often the chart is drawn again, from its span
+    trend::Summary spanSummary_; // of the span as last drawn
+    QChart *chart_ = nullptr;
+    QChartView *view_ = nullptr;
+    QLineSeries *line_ = nullptr;
+    QScatterSeries *marks_ = nullptr;
+    QValueAxis *timeAxis_ = nullptr;
+    QValueAxis *ppmAxis_ = nullptr;
+    QLabel *summary_ = nullptr;
+    QComboBox *spanList_ = nullptr;
+};
