@@ -2,9 +2,13 @@
 //   exchange roundtrip ROUNDS        click on "单次" -> values in the boxes, then libmodbus's own
 //                                    master reading the same 10 registers from the same slave
 //   exchange wire ROUNDS             round trip against a module paced at 9600 baud
-//   exchange poll SECONDS MS PATH    poll the module at PATH every MS ms with the window shown;
-//                                    prints CPU seconds, requests sent and the tick spacing
+//   exchange poll SECONDS MS PATH [--log FILE] [--trend]
+//                                    poll the module at PATH every MS ms with the window shown
+//                                    (and the log and the trend window, as the program's options
+//                                    ask); prints CPU seconds, requests sent and the tick spacing
 // Prints "key value" lines for bench/run.sh.
+#include "app/around_window.h"
+#include "app/command_line.h"
 #include "app/frm_main.h"
 #include "serial/comm_control.h"
 #include "serial/qt_comm_control.h"
@@ -122,8 +126,16 @@ int wire(int rounds) {
     return 0;
 }
 
-int poll(int seconds, int interval, const QString &path) {
+int poll(int seconds, int interval, const QString &path, const ToolOptions &options) {
     auto window = windowOn(path);
+    std::unique_ptr<CsvLog> log;
+    QString error;
+    if (!options.logPath.isEmpty() && !(log = CsvLog::open(options.logPath, error))) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 2;
+    }
+    AroundWindow around(*window, std::move(log), options.trend);
+    around.showBeside(*window);
     std::vector<qint64> ticks;
     QElapsedTimer clock;
     clock.start();
@@ -159,8 +171,15 @@ int main(int argc, char *argv[]) {
         return roundtrip(argc > 2 ? std::atoi(argv[2]) : 2000);
     if (mode == QStringLiteral("wire"))
         return wire(argc > 2 ? std::atoi(argv[2]) : 200);
-    if (mode == QStringLiteral("poll") && argc > 4)
-        return poll(std::atoi(argv[2]), std::atoi(argv[3]), QString::fromLocal8Bit(argv[4]));
-    std::fprintf(stderr, "usage: exchange roundtrip N | wire N | poll SECONDS MS PATH\n");
+    if (mode == QStringLiteral("poll") && argc > 4) {
+        // The program's own options after the path: --log FILE, --trend.
+        const ToolCommandLine commandLine = parseToolCommandLine(app.arguments().mid(5));
+        if (commandLine.action != ToolCommandLine::Action::RunWindow)
+            return 2;
+        return poll(std::atoi(argv[2]), std::atoi(argv[3]), QString::fromLocal8Bit(argv[4]),
+                    commandLine.options);
+    }
+    std::fprintf(stderr, "usage: exchange roundtrip N | wire N | "
+                         "poll SECONDS MS PATH [--log FILE] [--trend]\n");
     return 2;
 }

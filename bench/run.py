@@ -59,6 +59,31 @@ def timed_child(args):
     return (painted - start) / 1e6, usage.ru_maxrss
 
 
+def log_and_trend(rows, ratios):
+    """Polling at 50 ms with --log and --trend, and the same polling without them at the same time
+    (same machine load), each against its own simulated module; then the trend model at 24 hours."""
+    sims = [Sim(), Sim()]
+    try:
+        with tempfile.TemporaryDirectory() as folder:
+            extras = [[], ['--log', f'{folder}/run.csv', '--trend']]
+            polls = [subprocess.Popen([f'{BUILD}/bench/bench_exchange', 'poll', str(POLL_SECONDS), '50', sim.path, *extra],
+                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                     for sim, extra in zip(sims, extras)]
+            plain, both = (values(poll.communicate()[0]) for poll in polls)
+    finally:
+        for s in sims:
+            s.close()
+    per_1000 = [p['poll_cpu_s'] / p['poll_requests'] * 1000 for p in (plain, both)]
+    model = values(run([f'{BUILD}/bench/bench_trend_memory']))
+    rows += [('log+trend 50 ms: CPU s / 1000 polls with / without', f'{per_1000[1]:.4f} / {per_1000[0]:.4f}'),
+             ('log+trend 50 ms: sent / ideal', f"{both['poll_requests']:.0f} / {both['poll_ideal']:.0f}"),
+             ('trend model at 24 h: readings, KiB (model / RSS growth)',
+              f"{model['trend_readings']:.0f}, {model['trend_model_bytes'] / 1024:.0f} / {model['trend_rss_growth_kib']:.0f}"),
+             ('trend model at 24 h: whole-span drawing + summary (ms)', f"{model['trend_whole_span_ms']:.2f}")]
+    ratios.append(('log_trend_cpu', per_1000[1] / per_1000[0]))
+    ratios.append(('cadence_count_50ms_log_trend', 0.99 * both['poll_ideal'] / both['poll_requests']))
+
+
 def main():
     rows = []
     ratios = []
@@ -112,6 +137,8 @@ def main():
                   f"{p['poll_dev_median_ms']:.3f} / {p['poll_dev_p99_ms']:.3f}")]
         ratios.append((f'cadence_count_{interval}ms', 0.99 * p['poll_ideal'] / p['poll_requests']))
         ratios.append((f'cadence_p99_{interval}ms', p['poll_dev_p99_ms'] / 5.0))
+
+    log_and_trend(rows, ratios)
 
     # 4. start-up to first paint, and peak memory, against a bare Qt Widgets window
     sim = Sim()
