@@ -42,7 +42,7 @@ if [[ "${QT_QPA_PLATFORM:-}" == offscreen ]]; then
     echo "Saved a picture of the window after one reading: $picture"
 elif [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
     echo "Starting gx7140r-tool: click 单次 for a reading, 循环 to poll. Close the window to stop."
-    "$build/gx7140r-tool" --port "COM1=$pty"
+    "$build/gx7140r-tool" --port "COM1=$pty" --trend
 else
     echo "No display: reading the simulated module once under a virtual X server."
     xvfb-run -a -s "-screen 0 1024x768x24" "$build/tests/window_screenshot" "$picture" "$pty"
