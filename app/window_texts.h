@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/line_settings.h"
+
 #include <QColor>
 #include <QCoreApplication>
 #include <QString>
@@ -63,8 +65,12 @@ inline const QString kDefaultStationID = QStringLiteral("1");
 inline const QString kDefaultDataLength = QStringLiteral("10");
 inline constexpr int kDefaultCommNum = 1;
 inline constexpr int kDefaultCommRate = 9600;
-inline const QStringList kBaudRates = {QStringLiteral("2400"), QStringLiteral("4800"),
-                                       QStringLiteral("9600"), QStringLiteral("19200")};
+inline const QStringList kBaudRates = [] {
+    QStringList rates;
+    for (const int rate : kModuleBaudRates)
+        rates << QString::number(rate);
+    return rates;
+}();
 inline constexpr int kListSearchPositions = 24; // start-up searches positions 0..23
 
 // Counters and the cyclic interval.

@@ -12,13 +12,13 @@ namespace modbus {
 QString kindName(int cmdType, const QByteArray &request) {
     switch (cmdType) {
     case kMeasurementRead:
-        return QStringLiteral("measurement");
+        return kMeasurementKind;
     case kAddressChange:
-        return QStringLiteral("address-change");
+        return kAddressChangeKind;
     case kAddressReadOrParameterWrite:
         return request.size() > 1 && std::uint8_t(request[1]) == kWriteSingleRegister
-                   ? QStringLiteral("parameter-write")
-                   : QStringLiteral("address-read");
+                   ? kParameterWriteKind
+                   : kAddressReadKind;
     default:
         return QStringLiteral("none");
     }
@@ -110,19 +110,24 @@ QString exceptionName(std::uint8_t code) {
     }
 }
 
+namespace {
+QString hexByte(std::uint8_t byte) {
+    return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0'));
+}
+} // namespace
+
+QString exceptionText(std::uint8_t code) {
+    return QStringLiteral("exception %1 (%2)").arg(hexByte(code), exceptionName(code));
+}
+
 QString rejectionReason(const QByteArray &block, int cmdType) {
     if (block.isEmpty())
         return QStringLiteral("nothing received");
     if (block.size() < 3)
         return QStringLiteral("cut short");
     const auto function = std::uint8_t(block[1]);
-    const auto hexByte = [](std::uint8_t byte) {
-        return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0'));
-    };
-    if (function & kExceptionFlag) {
-        const auto code = std::uint8_t(block[2]);
-        return QStringLiteral("exception %1 (%2)").arg(hexByte(code), exceptionName(code));
-    }
+    if (function & kExceptionFlag)
+        return exceptionText(std::uint8_t(block[2]));
     // A measurement takes any read reply; an address change only the echo; the address read or
     // parameter write the one-register reply or the echo.
     const bool echo = cmdType != kMeasurementRead && function == kWriteSingleRegister;

@@ -32,9 +32,13 @@ inline const QString kAcceptedStatus = QStringLiteral("accepted");
 inline const QString kRejectedStatus = QStringLiteral("rejected");
 inline const QString kUndecodedStatus = QStringLiteral("undecoded"); // nothing was pending
 
-// "measurement", "address-change", "address-read", "parameter-write", or "none" before the first
-// request; the address read and the parameter write share a pending kind, the request's function
-// code tells them apart.
+inline const QString kMeasurementKind = QStringLiteral("measurement");
+inline const QString kAddressChangeKind = QStringLiteral("address-change");
+inline const QString kAddressReadKind = QStringLiteral("address-read");
+inline const QString kParameterWriteKind = QStringLiteral("parameter-write");
+
+// One of the kinds above, or "none" before the first request; the address read and the parameter
+// write share a pending kind, the request's function code tells them apart.
 QString kindName(int cmdType, const QByteArray &request);
 
 // The CSV header and one record, RFC 4180 (fields with a comma, a quote or a line break quoted,
@@ -52,6 +56,8 @@ QString spacedHex(const QByteArray &bytes);
 
 // The Modbus exception code's name ("illegal data address"), or "exception 0x.." when unknown.
 QString exceptionName(std::uint8_t code);
+// "exception 02 (illegal data address)"
+QString exceptionText(std::uint8_t code);
 // Why a block was not accepted as the reply of that kind: "exception 02 (illegal data address)",
 // "CRC mismatch", "cut short", "unexpected function 04"...
 QString rejectionReason(const QByteArray &block, int cmdType);

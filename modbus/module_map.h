@@ -32,14 +32,30 @@ inline constexpr std::array<ModuleField, kValueBoxCount> kModuleFields{{
     {7, "alarm_high", "报警高值", {}, 0x0A07, {}, false},
 }};
 
+// A measurement reads registers 0..9 from the module: the fields above and two it leaves unused.
+inline constexpr int kMeasurementRegisterCount = 10;
+
 // Register 0x0B00 holds the slave address; the module accepts 1..250.
 inline constexpr int kSlaveAddressRegister = kAddressRegisterHigh << 8 | kAddressRegisterLow;
 inline constexpr int kLowestModuleAddress = 1;
 inline constexpr int kHighestModuleAddress = 250;
 
-// The field a set button or a setting name writes, or nullptr.
-const ModuleField *fieldForParameter(int parameterRegister);
-const ModuleField *fieldForSettingName(std::string_view name);
+// The field a set button or a setting name writes, or nullptr. Header-only, so that the simulated
+// module reads the same table without the tool's Qt libraries.
+constexpr const ModuleField *fieldForParameter(int parameterRegister) {
+    for (const ModuleField &field : kModuleFields) {
+        if (field.parameter == parameterRegister)
+            return &field;
+    }
+    return nullptr;
+}
+constexpr const ModuleField *fieldForSettingName(std::string_view name) {
+    for (const ModuleField &field : kModuleFields) {
+        if (!field.settingName.empty() && field.settingName == name)
+            return &field;
+    }
+    return nullptr;
+}
 
 // Values of a measurement reply by register address (0..7), the reply's positions counted from
 // the request's start register; registers the reply does not cover stay empty.

@@ -16,9 +16,8 @@ std::vector<std::uint16_t> measurementValues(const QByteArray &block) {
         const int i = 3 + 2 * k;
         if (i + 1 >= block.size())
             break;
-        std::uint16_t value =
-            std::uint16_t(std::uint8_t(block[i]) << 8 | std::uint8_t(block[i + 1]));
-        values.push_back(value == kNoValueMarker ? 0 : value);
+        values.push_back(
+            shownValue(std::uint16_t(std::uint8_t(block[i]) << 8 | std::uint8_t(block[i + 1]))));
     }
     return values;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "module_protocol.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -16,6 +18,11 @@ struct DecodedReply {
     std::vector<std::uint16_t> values;   // shown values of positions 0, 1, ... (boxes 0..7 only)
     std::optional<std::uint8_t> address; // the module's address from a configuration reply
 };
+
+// A register's value as the module's view shows it: 0xFFFF (no value) as 0.
+constexpr std::uint16_t shownValue(std::uint16_t raw) {
+    return raw == kNoValueMarker ? 0 : raw;
+}
 
 // The register values of a read reply, position by position from byte 3 on, as many whole pairs
 // as byte 2 announces and the block holds; 0xFFFF is shown as 0.

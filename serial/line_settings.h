@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
+#include <cstdint>
 #include <optional>
 
 // The serial settings text "<baud>,<parity>,<data bits>,<stop bits>", e.g. "9600,N,8,1".
@@ -18,3 +20,13 @@ std::optional<LineSettings> parseLineSettings(QStringView text);
 
 // The only line format the tool applies: the baud rate followed by ",N,8,1".
 QString settingsText(int baudRate);
+
+// The baud rates the module offers.
+inline constexpr std::array<int, 4> kModuleBaudRates{2400, 4800, 9600, 19200};
+
+// The time bytes take on an N,8,1 line, 10 bits each (start, 8 data, stop), in microseconds
+// rounded up.
+constexpr std::int64_t wireTimeMicroseconds(int bytes, int baudRate) {
+    constexpr std::int64_t kBitsPerByte = 10;
+    return (bytes * kBitsPerByte * 1'000'000 + baudRate - 1) / baudRate;
+}

@@ -38,4 +38,18 @@ TEST(LineSettings, TheToolsOnlyFormat) {
     EXPECT_TRUE(parseLineSettings(settingsText(2400)).has_value());
 }
 
+// The README's table of poll intervals: 10 bits a byte, rounded up to whole microseconds.
+TEST(LineSettings, WireTimes) {
+    struct Case {
+        int bytes;
+        int baud;
+        std::int64_t microseconds;
+    };
+    const Case cases[] = {{33, 2400, 137500}, {15, 2400, 62500},  {33, 9600, 34375},
+                          {15, 9600, 15625},  {33, 19200, 17188}, {0, 9600, 0}};
+    for (const Case &c : cases)
+        EXPECT_EQ(wireTimeMicroseconds(c.bytes, c.baud), c.microseconds)
+            << c.bytes << " " << c.baud;
+}
+
 } // namespace
