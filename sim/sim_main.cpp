@@ -43,8 +43,10 @@ void usage() {
         "                   link)\n"
         "  --link PATH      link the terminal as PATH instead\n"
         "  --slave A        answer at slave address A, 1..247 (default 1)\n"
-        "  --baud B         line speed for --paced (default 9600)\n"
+        "  --baud B         line speed for --paced and --strict-baud (default 9600)\n"
         "  --paced          replies take the line's real time (10 bits a byte)\n"
+        "  --strict-baud    answer only when the terminal is set to --baud, as a real module\n"
+        "                   does (otherwise any speed will do: a pty has none of its own)\n"
         "  --steady         no drift: the gas concentration stays at 450 ppm\n"
         "  --fault MODE     corrupt or withhold replies: none, bad-crc, silence, exception,\n"
         "                   noise, split, junk, vanish (the port disappears and a new one\n"
@@ -145,6 +147,8 @@ int main(int argc, char *argv[]) {
             ok = number(value, 50, 4000000, options.baud), ++i;
         else if (arg == "--paced")
             options.paced = true;
+        else if (arg == "--strict-baud")
+            options.strictBaud = true;
         else if (arg == "--steady")
             options.drift = false;
         else if (arg == "--fault")

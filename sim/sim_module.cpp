@@ -23,6 +23,10 @@ constexpr int kPollMs = 20;
 constexpr std::uint16_t kDefaults[kRegisterCount] = {450, 0, 1, 0, 2000, 1000, 0, 2000, 0, 0};
 constexpr int kHighestLibmodbusSlave = 247;
 
+constexpr std::pair<speed_t, int> kSpeeds[] = {{B1200, 1200},   {B2400, 2400},    {B4800, 4800},
+                                               {B9600, 9600},   {B19200, 19200},  {B38400, 38400},
+                                               {B57600, 57600}, {B115200, 115200}};
+
 bool makeRaw(int fd) {
     termios tio{};
     if (tcgetattr(fd, &tio) != 0)
@@ -94,8 +98,10 @@ Module::Module(Options options)
     mapping_ = modbus_mapping_new_start_address(0, 0, 0, 0, 0, kSlaveAddressRegister + 1, 0, 0);
     for (int i = 0; i < kRegisterCount; ++i)
         mapping_->tab_registers[i] = kDefaults[i];
-    for (int r = kFirstConfigRegister; r <= kLastConfigRegister; ++r)
-        mapping_->tab_registers[r] = kDefaults[r - kFirstConfigRegister + 2];
+    for (const modbus::ModuleField &field : modbus::kModuleFields) {
+        if (field.parameter)
+            mapping_->tab_registers[*field.parameter] = kDefaults[field.address];
+    }
     mapping_->tab_registers[kSlaveAddressRegister] = std::uint16_t(options.slave);
     modbus_set_byte_timeout(ctx_, 0, 2000);
     modbus_set_indication_timeout(ctx_, 0, 200000);
@@ -167,6 +173,17 @@ void Module::setRegister(int address, std::uint16_t value) {
     mapping_->tab_registers[address] = value;
 }
 
+int Module::lineSpeed() const {
+    termios tio{};
+    if (keepSlaveOpen_ < 0 || tcgetattr(keepSlaveOpen_, &tio) != 0)
+        return 0;
+    for (const auto &[speed, baud] : kSpeeds) {
+        if (cfgetospeed(&tio) == speed)
+            return baud;
+    }
+    return 0;
+}
+
 void Module::serve(const std::atomic<bool> &stop) {
     while (!stop.load() && !vanished_.load()) {
         pollfd p{master_, POLLIN, 0};
@@ -201,6 +218,9 @@ std::vector<std::uint8_t> Module::readFrame() {
 }
 
 void Module::handleFrame(const std::vector<std::uint8_t> &frame) {
+    ++heard_;
+    if (options_.strictBaud && lineSpeed() != options_.baud)
+        return;
     if (frame.size() < 4)
         return;
     const int address = frame[0];
@@ -245,16 +265,17 @@ std::vector<std::uint8_t> Module::libmodbusReply(const std::vector<std::uint8_t>
              (countOrValue < 1 || countOrValue > kHighestLibmodbusSlave))
         exception = MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
     else if (function == 0x06 && first != kSlaveAddressRegister &&
-             (first < kFirstConfigRegister || first > kLastConfigRegister))
+             !modbus::fieldForParameter(first))
         exception = MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
 
     if (exception)
         modbus_reply_exception(ctx_, request, unsigned(exception));
     else
         modbus_reply(ctx_, request, length, mapping_);
-    if (function == 0x06 && !exception && first >= kFirstConfigRegister &&
-        first <= kLastConfigRegister)
-        mapping_->tab_registers[first - kFirstConfigRegister + 2] = std::uint16_t(countOrValue);
+    const modbus::ModuleField *written =
+        function == 0x06 ? modbus::fieldForParameter(first) : nullptr;
+    if (written && !exception)
+        mapping_->tab_registers[written->address] = std::uint16_t(countOrValue);
     return drain(relaySide_);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "modbus/module_map.h"
+
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -33,19 +35,21 @@ struct Options {
     int slave = 1;
     int baud = 9600;
     bool paced = false; // replies take the line's real time: 10 bits a byte at `baud`
-    bool drift = true;  // the gas concentration drifts slowly
+    // Answer only when the master set the terminal to `baud`: at any other speed a real module
+    // hears noise. A pty carries bytes at no speed, but it keeps the speed the master set.
+    bool strictBaud = false;
+    bool drift = true; // the gas concentration drifts slowly
     Fault fault = Fault::None;
     int faultEvery = 1; // the fault hits every n-th reply
     std::chrono::milliseconds splitDelay{15};
     unsigned seed = 7140;
 };
 
-// Registers as the module keeps them: 0 gas concentration (ppm), 1 alarm state, 2 range
-// coefficient, 3 range low, 4 range high, 5 display calibration, 6 alarm low, 7 alarm high, 8, 9.
-inline constexpr int kRegisterCount = 10;
-inline constexpr int kFirstConfigRegister = 0x0A02;
-inline constexpr int kLastConfigRegister = 0x0A07;
-inline constexpr int kSlaveAddressRegister = 0x0B00;
+// Registers as the module keeps them (modbus/module_map.h): 0 gas concentration (ppm), 1 alarm
+// state, 2 range coefficient, 3 range low, 4 range high, 5 display calibration, 6 alarm low,
+// 7 alarm high, 8, 9; the configuration registers 0x0A02..0x0A07 and the address register 0x0B00.
+inline constexpr int kRegisterCount = modbus::kMeasurementRegisterCount;
+inline constexpr int kSlaveAddressRegister = modbus::kSlaveAddressRegister;
 
 // A GX7140R module on a pseudo-terminal. Requests are framed by the line's silence; libmodbus
 // checks each one addressed to this module (CRC included) and builds the reply.
@@ -74,6 +78,10 @@ public:
     void setRegister(int address, std::uint16_t value);
     int requestsAnswered() const { return answered_.load(); }
     int requestsSeen() const { return seen_.load(); }
+    // Every frame that reached the terminal, for any address and at any speed.
+    int framesHeard() const { return heard_.load(); }
+    // The speed the master set on the terminal, in baud (0 when unknown).
+    int lineSpeed() const;
 
 private:
     std::vector<std::uint8_t> readFrame();
@@ -89,6 +97,7 @@ private:
     std::atomic<int> slave_;
     std::atomic<int> answered_{0};
     std::atomic<int> seen_{0};
+    std::atomic<int> heard_{0};
     std::atomic<bool> vanished_{false};
     std::atomic<Fault> fault_;
     std::atomic<int> faultEvery_;
