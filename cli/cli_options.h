@@ -1,0 +1,74 @@
+#pragma once
+
+#include "modbus/module_map.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+// The command line of gx7140r-cli, read and checked in full before any port is opened, so that a
+// usage error sends nothing. Pure: where a COMn leads comes in as a function.
+namespace cli {
+
+enum class Command { Read, Poll, Address, SetAddress, Set, Scan };
+enum class Format { Text, Csv, Json };
+
+// libmodbus's RTU master reaches slaves 1..247; the module itself takes addresses up to 250.
+inline constexpr int kHighestReachableAddress = 247;
+inline constexpr int kDefaultTimeoutMs = 200;
+inline constexpr int kDefaultScanTimeoutMs = 50;
+inline constexpr int kDefaultRetries = 1;
+inline constexpr int kDefaultScanRetries = 0; // a missing address costs one timeout
+inline constexpr int kLongestTimeoutMs = 60000;
+inline constexpr int kMostRetries = 10;
+
+// Where and how the exchanges go.
+struct Line {
+    QString port;   // as given: COMn or a device
+    QString device; // what is opened
+    int baud = 9600;
+    int address = 1;
+    int timeoutMs = kDefaultTimeoutMs; // beyond the exchange's time on the wire
+    int retries = kDefaultRetries;
+};
+
+struct Invocation {
+    enum class Action { Run, ShowHelp, ShowVersion, UsageError };
+    Action action = Action::Run;
+    QString error; // one line, for UsageError
+    Command command = Command::Read;
+    Format format = Format::Text;
+    Line line;
+    // poll
+    int intervalMs = 0;
+    std::optional<int> count;
+    std::optional<int> durationSeconds;
+    // set-address
+    int newAddress = 0;
+    // set
+    const modbus::ModuleField *field = nullptr;
+    std::uint16_t value = 0;
+    // scan
+    QList<int> bauds;
+    int firstAddress = 1;
+    int lastAddress = kHighestReachableAddress;
+};
+
+using PortRoute = std::function<QString(int port)>; // COMn -> device
+
+// Arguments without the program name.
+Invocation parseCommandLine(const QStringList &arguments, const PortRoute &route);
+
+QString helpText();
+QString versionText();
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitNoAnswer = 1; // no reply, an exception, an invalid frame, a mismatch
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitPort = 3; // the port could not be opened, or vanished
+
+} // namespace cli
