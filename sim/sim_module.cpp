@@ -133,8 +133,11 @@ bool Module::open(std::string &error) {
     // Raw at once: a cooked terminal would echo our replies back to us as requests.
     makeRaw(keepSlaveOpen_);
     setNonBlocking(master_);
+    // A program the tests start must not inherit the device side: the port could never vanish.
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(keepSlaveOpen_, F_SETFD, FD_CLOEXEC);
     int pair[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0) {
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
         error = std::string("socketpair: ") + std::strerror(errno);
         closeFds();
         return false;
