@@ -1,0 +1,401 @@
+// gx7140r-cli as scripts run it, against the simulated module on a pty: what it prints, what it
+// changes in the module, how it fails, and that a usage error sends nothing.
+#include "sim_runner.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+const QString kCli = QStringLiteral(GX7140R_CLI_PATH);
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QProcessEnvironment environment(const QString &configHome) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    return env;
+}
+
+Run runCli(const QStringList &arguments, const QString &configHome = QDir::tempPath()) {
+    QProcess process;
+    process.setProcessEnvironment(environment(configHome));
+    process.start(kCli, arguments);
+    Run run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+Run runOn(SimRunner &sim, QStringList arguments) {
+    return runCli(QStringList{"--port", sim.path()} + arguments);
+}
+
+// RFC 4180 fields of one line.
+QStringList csvFields(QStringView line) {
+    QStringList fields{QString()};
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (quoted && line[i] == u'"' && i + 1 < line.size() && line[i + 1] == u'"')
+            fields.last() += line[++i];
+        else if (line[i] == u'"')
+            quoted = !quoted;
+        else if (line[i] == u',' && !quoted)
+            fields << QString();
+        else
+            fields.last() += line[i];
+    }
+    return fields;
+}
+
+// The values of a read in each format, by name.
+QMap<QString, QString> valuesOf(const QString &out, const QString &format) {
+    QMap<QString, QString> values;
+    if (format == u"json") {
+        const QJsonObject object = QJsonDocument::fromJson(out.toUtf8()).object();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            values.insert(it.key(), it.value().toVariant().toString());
+    } else if (format == u"csv") {
+        const QStringList lines = out.split(QStringLiteral("\r\n"));
+        const QStringList names = csvFields(lines.value(0));
+        const QStringList fields = csvFields(lines.value(1));
+        for (qsizetype i = 0; i < names.size() && i < fields.size(); ++i)
+            values.insert(names[i], fields[i]);
+    } else {
+        for (const QString &line : out.split(u'\n', Qt::SkipEmptyParts))
+            values.insert(line.section(u' ', 0, 0), line.simplified().section(u' ', 1, 1));
+    }
+    return values;
+}
+
+sim::Options withFault(sim::Fault fault, int every = 1) {
+    sim::Options options = SimRunner::steadyOptions();
+    options.fault = fault;
+    options.faultEvery = every;
+    return options;
+}
+
+} // namespace
+
+class CliProcessTest : public QObject {
+    Q_OBJECT
+private slots:
+    void readPrintsEveryFieldOfTheModule_data();
+    void readPrintsEveryFieldOfTheModule();
+    void pollPrintsOneTimestampedReadingPerLine();
+    void addressChangeIsReadBackAtTheNewAddress();
+    void settingsAreWrittenAndReadBack_data();
+    void settingsAreWrittenAndReadBack();
+    void scanFindsTheModuleAtItsRateAmongSilence();
+    void faultsEndWithTheirReason_data();
+    void faultsEndWithTheirReason();
+    void pollGoesOnThroughAFailedReading();
+    void vanishedPortEndsThePoll();
+    void interruptEndsThePollAfterAWholeLine();
+    void portsThatCannotBeOpenedAndSavedMappings();
+    void usageErrors_data();
+    void usageErrors();
+    void usageErrorsSentNothing();
+    void helpVersionAndNoGuiLibraries();
+
+private:
+    SimRunner quiet_; // the usage table's module: it must hear nothing
+};
+
+void CliProcessTest::readPrintsEveryFieldOfTheModule_data() {
+    QTest::addColumn<QString>("format");
+    QTest::newRow("text") << "text";
+    QTest::newRow("csv") << "csv";
+    QTest::newRow("json") << "json";
+}
+
+void CliProcessTest::readPrintsEveryFieldOfTheModule() {
+    QFETCH(QString, format);
+    SimRunner sim;
+    QVERIFY(sim.ok());
+    sim.module().setRegister(0, 812);
+    sim.module().setRegister(4, 5000);
+    const Run run = runOn(sim, {"--format", format, "read"});
+    QCOMPARE(run.exitCode, 0);
+    const auto values = valuesOf(run.out, format);
+    const auto registers = sim.module().registers();
+    for (const modbus::ModuleField &field : modbus::kModuleFields) {
+        const QString key = QString::fromLatin1(field.key.data(), field.key.size());
+        QCOMPARE(values.value(key), QString::number(registers[std::size_t(field.address)]));
+    }
+    QCOMPARE(values.value(QStringLiteral("address")), QStringLiteral("1"));
+}
+
+void CliProcessTest::pollPrintsOneTimestampedReadingPerLine() {
+    SimRunner sim;
+    QVERIFY(sim.ok());
+    const Run run = runOn(sim, {"--format", "json", "poll", "--interval", "50", "--count", "20"});
+    QCOMPARE(run.exitCode, 0);
+    const QStringList lines = run.out.split(u'\n');
+    QCOMPARE(lines.size(), 21);
+    QVERIFY(lines.last().isEmpty());
+    for (const QString &line : lines.first(20)) {
+        const QJsonObject reading = QJsonDocument::fromJson(line.toUtf8()).object();
+        QVERIFY2(QDateTime::fromString(reading[u"time"].toString(), Qt::ISODateWithMs).isValid(),
+                 qPrintable(line));
+        QCOMPARE(reading[u"concentration_ppm"].toInt(), 450);
+    }
+    QCOMPARE(sim.module().requestsAnswered(), 20);
+}
+
+void CliProcessTest::addressChangeIsReadBackAtTheNewAddress() {
+    SimRunner sim;
+    QVERIFY(sim.ok());
+    Run run = runOn(sim, {"address"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QStringLiteral("address  1\n"));
+    run = runOn(sim, {"--format", "json", "set-address", "17"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8())[u"address"].toInt(), 17);
+    QCOMPARE(sim.module().slave(), 17);
+    QCOMPARE(runOn(sim, {"--address", "17", "read"}).exitCode, 0);
+    QCOMPARE(runOn(sim, {"read"}).exitCode, 1);
+}
+
+void CliProcessTest::settingsAreWrittenAndReadBack_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("registerAddress");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("range-coefficient") << "range-coefficient"
+                                       << "3" << 2 << 3;
+    QTest::newRow("range-low, negative wraps") << "range-low"
+                                               << "-1" << 3 << 65535;
+    QTest::newRow("range-high, half to even") << "range-high"
+                                              << "3000.5" << 4 << 3000;
+    QTest::newRow("display-calibration, half to even") << "display-calibration"
+                                                       << "999.5" << 5 << 1000;
+}
+
+void CliProcessTest::settingsAreWrittenAndReadBack() {
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    QFETCH(int, registerAddress);
+    QFETCH(int, expected);
+    SimRunner sim;
+    QVERIFY(sim.ok());
+    const Run run = runOn(sim, {"--format", "csv", "set", name, value});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(sim.module().registers()[std::size_t(registerAddress)], expected);
+    const QStringList fields = csvFields(run.out.section(QStringLiteral("\r\n"), 1, 1));
+    QCOMPARE(fields.value(6 + registerAddress), QString::number(expected));
+}
+
+void CliProcessTest::scanFindsTheModuleAtItsRateAmongSilence() {
+    sim::Options options = SimRunner::steadyOptions();
+    options.slave = 17;
+    options.baud = 4800;
+    options.strictBaud = true;
+    SimRunner sim(options);
+    QVERIFY(sim.ok());
+    const Run run = runOn(sim, {"--format", "csv", "scan", "--addresses", "14-19"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QStringLiteral("address,baud\r\n17,4800\r\n"));
+    QCOMPARE(sim.module().requestsAnswered(), 1);
+    QCOMPARE(runOn(sim, {"scan", "--bauds", "9600", "--addresses", "14-19"}).exitCode, 1);
+}
+
+void CliProcessTest::faultsEndWithTheirReason_data() {
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("requestsSeen");
+    QTest::newRow("silence") << int(sim::Fault::Silence)
+                             << "no reply from address 1 within 234 ms (2 tries)" << 2;
+    QTest::newRow("bad CRC") << int(sim::Fault::BadCrc)
+                             << "invalid reply from address 1: CRC mismatch (2 tries)" << 2;
+    QTest::newRow("exception, not tried again")
+        << int(sim::Fault::Exception)
+        << "address 1 answered with exception 04 (slave device failure)" << 1;
+}
+
+void CliProcessTest::faultsEndWithTheirReason() {
+    QFETCH(int, fault);
+    QFETCH(QString, reason);
+    QFETCH(int, requestsSeen);
+    SimRunner sim(withFault(sim::Fault(fault)));
+    QVERIFY(sim.ok());
+    const Run run = runOn(sim, {"read"});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(run.err, QStringLiteral("gx7140r-cli: %1\n").arg(reason));
+    QCOMPARE(sim.module().requestsSeen(), requestsSeen);
+}
+
+// Every other reply withheld: the rejected readings are rows of their own, with the reason.
+void CliProcessTest::pollGoesOnThroughAFailedReading() {
+    SimRunner sim(withFault(sim::Fault::Silence, 2));
+    QVERIFY(sim.ok());
+    const Run run = runOn(
+        sim, {"--retries", "0", "--format", "csv", "poll", "--interval", "50", "--count", "4"});
+    QCOMPARE(run.exitCode, 1);
+    QStringList statuses;
+    for (const QString &row : run.out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        statuses << csvFields(row).value(5);
+    QCOMPARE(statuses, (QStringList{"status", "accepted", "rejected", "accepted", "rejected"}));
+    QCOMPARE(run.err.count(QStringLiteral("no reply from address 1 within 234 ms")), 2);
+}
+
+void CliProcessTest::vanishedPortEndsThePoll() {
+    SimRunner sim(withFault(sim::Fault::Vanish, 3));
+    QVERIFY(sim.ok());
+    const Run run = runOn(sim, {"--format", "json", "poll", "--interval", "50"});
+    QCOMPARE(run.exitCode, 3);
+    QCOMPARE(run.out.count(u'\n'), 2);
+    QVERIFY(run.out.endsWith(u'\n'));
+    QVERIFY2(
+        run.err.startsWith(QStringLiteral("gx7140r-cli: %1: the port is gone (").arg(sim.path())),
+        qPrintable(run.err));
+    QCOMPARE(run.err.count(u'\n'), 1);
+}
+
+void CliProcessTest::interruptEndsThePollAfterAWholeLine() {
+    SimRunner sim;
+    QVERIFY(sim.ok());
+    QProcess cli;
+    cli.start(kCli, {"--port", sim.path(), "--format", "json", "poll", "--interval", "50"});
+    QVERIFY(cli.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(sim.module().requestsAnswered() >= 3, 20000);
+    ::kill(pid_t(cli.processId()), SIGINT);
+    QVERIFY(cli.waitForFinished(20000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 130);
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    QVERIFY(out.endsWith(u'\n'));
+    for (const QString &line : out.split(u'\n', Qt::SkipEmptyParts))
+        QVERIFY2(QJsonDocument::fromJson(line.toUtf8()).isObject(), qPrintable(line));
+}
+
+void CliProcessTest::portsThatCannotBeOpenedAndSavedMappings() {
+    QTemporaryDir config;
+    SimRunner sim;
+    QVERIFY(sim.ok());
+    QVERIFY(QDir().mkpath(config.filePath("gx7140r-tool")));
+    QFile saved(config.filePath("gx7140r-tool/ports.conf"));
+    QVERIFY(saved.open(QIODevice::WriteOnly));
+    saved.write(
+        QStringLiteral("[General]\nCOM9=%1\nCOM8=/nonexistent/ttyX\n").arg(sim.path()).toUtf8());
+    saved.close();
+    QCOMPARE(runCli({"--port", "COM9", "address"}, config.path()).exitCode, 0);
+    const Run run = runCli({"--port", "COM8", "address"}, config.path());
+    QCOMPARE(run.exitCode, 3);
+    QCOMPARE(run.err, QStringLiteral("gx7140r-cli: cannot open /nonexistent/ttyX (COM8): No such "
+                                     "file or directory\n"));
+    QCOMPARE(runCli({"--port", "/dev/null", "read"}).exitCode, 3);
+}
+
+void CliProcessTest::usageErrors_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    const auto row = [](const char *name, QStringList arguments, const char *message) {
+        QTest::newRow(name) << arguments << QString::fromUtf8(message);
+    };
+    row("no command", {}, "no command: read, poll, address, set-address, set or scan");
+    row("unknown command", {"reed"}, "unknown command 'reed'");
+    row("unknown option", {"--bogus", "read"}, "unknown option '--bogus'");
+    row("unknown short option", {"read", "-q"}, "unknown option '-q'");
+    row("no value", {"read", "--baud"}, "--baud needs a value");
+    row("baud not offered", {"--baud", "9601", "read"},
+        "--baud: '9601' is not one of 2400, 4800, 9600, 19200");
+    row("address 248", {"--address", "248", "read"},
+        "--address: '248' is not a whole number from 1 to 247");
+    row("address 1.5", {"--address", "1.5", "read"},
+        "--address: '1.5' is not a whole number from 1 to 247");
+    row("retries -1", {"--retries", "-1", "read"},
+        "--retries: '-1' is not a whole number from 0 to 10");
+    row("format", {"--format", "xml", "read"}, "--format: 'xml' is not text, csv or json");
+    row("COM0", {"--port", "COM0", "read"},
+        "--port: 'COM0' is not a port name COMn with n from 1 to 255");
+    row("empty port", {"--port", "", "read"}, "--port: no port named");
+    row("stray argument", {"read", "now"}, "read takes no arguments");
+    row("poll without interval", {"poll"}, "poll needs --interval MS");
+    row("interval 49", {"poll", "--interval", "49"},
+        "--interval: '49' is not a number of milliseconds from 50 to 60000");
+    row("interval before poll", {"--interval", "50", "poll"},
+        "--interval is an option of poll, after it");
+    row("interval with read", {"read", "--interval", "50"},
+        "--interval is an option of poll, after it");
+    row("count 0", {"poll", "--interval", "50", "--count", "0"},
+        "--count: '0' is not a whole number from 1 to 2147483647");
+    row("count and duration", {"poll", "--interval", "50", "--count", "5", "--duration", "5"},
+        "--count and --duration exclude each other");
+    row("set-address 251", {"set-address", "251"},
+        "set-address: '251' is not an address from 1 to 250");
+    row("set-address 248", {"set-address", "248"},
+        "set-address: 248 is beyond 247, where libmodbus could not read the module back (the "
+        "window sets 248 to 250)");
+    row("set-address text", {"set-address", "x7"}, "set-address: 'x7' is not a number");
+    row("set-address alone", {"set-address"}, "set-address takes NEW");
+    row("set unknown name", {"set", "alarm-low", "5"},
+        "set: 'alarm-low' is not one of range-coefficient, range-low, range-high, "
+        "display-calibration");
+    row("set 65536", {"set", "range-high", "65536"},
+        "set: '65536' is not a number from -65536 to 65535");
+    row("set text", {"set", "range-high", "0x10"},
+        "set: '0x10' is not a number from -65536 to 65535");
+    row("set without value", {"set", "range-high"}, "set takes NAME VALUE");
+    row("scan rate", {"scan", "--bauds", "9600,1200"},
+        "--bauds: '1200' is not one of 2400, 4800, 9600, 19200");
+    row("scan range reversed", {"scan", "--addresses", "20-10"},
+        "--addresses: '20-10' is not FROM-TO within 1-247");
+}
+
+// Exit status 2, the message on one line of stderr, nothing on stdout.
+void CliProcessTest::usageErrors() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    QVERIFY(quiet_.ok());
+    const Run run = runCli(QStringList{"--port", quiet_.path()} + arguments);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(run.err, QStringLiteral("gx7140r-cli: %1 (see --help)\n").arg(message));
+    QCOMPARE(quiet_.module().framesHeard(), 0);
+}
+
+// The module read its line all along: one good request afterwards is the only frame it heard (a
+// byte left behind by the table would have come before it, or spoiled it).
+void CliProcessTest::usageErrorsSentNothing() {
+    QCOMPARE(runCli({"--port", quiet_.path(), "address"}).exitCode, 0);
+    QCOMPARE(quiet_.module().framesHeard(), 1);
+}
+
+void CliProcessTest::helpVersionAndNoGuiLibraries() {
+    Run run = runCli({"--help"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out.section(u'\n', 0, 0),
+             QStringLiteral("Usage: gx7140r-cli [OPTION]... COMMAND [ARGUMENT]..."));
+    QVERIFY(run.out.contains(QStringLiteral("\nExit status:\n")));
+    run = runCli({"--version"});
+    QCOMPARE(run.out, QStringLiteral("gx7140r-cli " GX7140R_VERSION "\n"));
+    QProcess readelf;
+    readelf.start(QStringLiteral("readelf"), {"-d", kCli});
+    if (!readelf.waitForFinished(20000) || readelf.exitCode() != 0)
+        QSKIP("readelf is not available");
+    const QString needed = QString::fromUtf8(readelf.readAllStandardOutput());
+    QVERIFY(needed.contains(QStringLiteral("libmodbus")));
+    QVERIFY2(!needed.contains(QStringLiteral("Qt6Gui")) &&
+                 !needed.contains(QStringLiteral("Qt6Widgets")),
+             qPrintable(needed));
+}
+
+QTEST_GUILESS_MAIN(CliProcessTest)
+#include "cli_process_test.moc"
