@@ -156,6 +156,12 @@ def main():
     ratios.append(('startup', tool_ms / floor_ms))
     ratios.append(('rss', tool_rss / floor_rss))
 
+    # 6. gx7140r-cli poll against mbpoll, the same module, one after the other
+    import cli_poll_cpu
+    cli_rows, cli_ratio = cli_poll_cpu.measure(BUILD, POLL_SECONDS)
+    rows += cli_rows
+    ratios.append(cli_ratio)
+
     width = max(len(k) for k, _ in rows)
     for k, v in rows:
         print(f'{k:<{width}}  {v}')

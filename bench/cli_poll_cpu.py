@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""cli_poll_cpu: CPU seconds (user + system, start-up included) per 1000 polls of
+`gx7140r-cli poll` against mbpoll's, both reading the module's 10 registers every 50 ms from the
+same simulated module, one after the other in the same run. Called by run.py; on its own:
+
+    bench/cli_poll_cpu.py BUILD_DIR [SECONDS]
+
+Needs mbpoll and the built gx7140r-cli and gx7140r-sim."""
+import os
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+INTERVAL_MS = 50
+
+
+def cpu_seconds_at_exit(proc):
+    """Waits for the child; user + system CPU seconds it used."""
+    _, _, usage = os.wait4(proc.pid, 0)
+    return usage.ru_utime + usage.ru_stime
+
+
+def cli_run(build, path, seconds):
+    """(CPU seconds, polls answered) of gx7140r-cli polling for about that long."""
+    with tempfile.TemporaryFile(mode='w+') as out:
+        cli = subprocess.Popen([f'{build}/cli/gx7140r-cli', '--port', path, '--format', 'csv', 'poll',
+                                '--interval', str(INTERVAL_MS), '--count', str(seconds * 1000 // INTERVAL_MS)],
+                               stdout=out, stderr=subprocess.DEVNULL, text=True)
+        cpu = cpu_seconds_at_exit(cli)
+        out.seek(0)
+        return cpu, out.read().count(',accepted,')
+
+
+def mbpoll_run(path, seconds):
+    """(CPU seconds, polls answered) of mbpoll polling for that long, ended by SIGINT."""
+    # mbpoll writes to a file: a pipe nobody reads would fill up and stop it.
+    with tempfile.TemporaryFile(mode='w+') as out:
+        mbpoll = subprocess.Popen(['mbpoll', '-m', 'rtu', '-b', '9600', '-P', 'none', '-a', '1', '-r', '1',
+                                   '-c', '10', '-t', '4', '-l', str(INTERVAL_MS), '-o', '1', path],
+                                  stdout=out, stderr=subprocess.DEVNULL, text=True)
+        time.sleep(seconds)
+        mbpoll.send_signal(signal.SIGINT)
+        cpu = cpu_seconds_at_exit(mbpoll)
+        out.seek(0)
+        return cpu, len(re.findall(r'^\[1\]:', out.read(), re.M))
+
+
+def measure(build, seconds):
+    """Table rows and the ('cli_poll_cpu', ratio) pair."""
+    sim = subprocess.Popen([f'{build}/sim/gx7140r-sim', '--com', '0', '--steady'],
+                           stdout=subprocess.PIPE, text=True)
+    try:
+        path = re.search(r'/dev/pts/\d+', sim.stdout.readline()).group(0)
+        cli_cpu, cli_polls = cli_run(build, path, seconds)
+        mb_cpu, mb_polls = mbpoll_run(path, seconds)
+    finally:
+        sim.terminate()
+        sim.wait()
+    ours = cli_cpu / cli_polls * 1000 if cli_polls else float('nan')
+    theirs = mb_cpu / mb_polls * 1000 if mb_polls else float('nan')
+    rows = [(f'cli_poll_cpu gx7140r-cli, {INTERVAL_MS} ms (CPU s / 1000 polls)',
+             f'{ours:.4f} ({cli_polls} polls, {cli_cpu:.2f} s)'),
+            (f'cli_poll_cpu mbpoll, {INTERVAL_MS} ms (CPU s / 1000 polls)',
+             f'{theirs:.4f} ({mb_polls} polls, {mb_cpu:.2f} s)')]
+    return rows, ('cli_poll_cpu', ours / theirs)
+
+
+if __name__ == '__main__':
+    rows, (name, ratio) = measure(sys.argv[1] if len(sys.argv) > 1 else 'build',
+                                  int(sys.argv[2]) if len(sys.argv) > 2 else 60)
+    for label, value in rows:
+        print(f'{label}  {value}')
+    print(f'RATIO {name} {ratio:.3f}')
