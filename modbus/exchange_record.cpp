@@ -5,7 +5,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdlib>
+#include <tuple>
 
 namespace modbus {
 
@@ -25,13 +27,40 @@ QString kindName(int cmdType, const QByteArray &request) {
 }
 
 namespace {
-QString csvField(const QString &text) {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') &&
-        !text.contains(u'\r'))
-        return text;
-    QString quoted = text;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
+// Appends one field, quoted when it holds a comma, a quote or a line break (quotes doubled).
+void appendCsvField(QString &line, QStringView text) {
+    const bool quoted = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c == u',' || c == u'"' || c == u'\n' || c == u'\r';
+    });
+    if (!quoted) {
+        line += text;
+        return;
+    }
+    line += u'"';
+    for (const QChar c : text) {
+        if (c == u'"')
+            line += u'"';
+        line += c;
+    }
+    line += u'"';
+}
+
+// Appends the number with at least `digits` digits, zeros in front.
+void appendPadded(QString &text, int value, int digits) {
+    if (value < 0) {
+        text += u'-';
+        value = -value;
+    }
+    char reversed[12];
+    int count = 0;
+    do {
+        reversed[count++] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (count < digits)
+        reversed[count++] = '0';
+    while (count > 0)
+        text += QLatin1Char(reversed[--count]);
 }
 
 QString eventName(ExchangeRecord::Event event) {
@@ -58,27 +87,53 @@ QString csvHeader() {
 }
 
 QString csvLine(const ExchangeRecord &record) {
-    QStringList fields{isoTimestamp(record.time), eventName(record.event), record.kind,
-                       spacedHex(record.request), spacedHex(record.reply), record.status};
+    QString line;
+    line.reserve(160);
+    bool first = true;
+    const auto field = [&line, &first](QStringView text) {
+        if (!first)
+            line += u',';
+        first = false;
+        appendCsvField(line, text);
+    };
+    field(isoTimestamp(record.time));
+    field(eventName(record.event));
+    field(record.kind);
+    field(spacedHex(record.request));
+    field(spacedHex(record.reply));
+    field(record.status);
     for (const auto &value : record.registers)
-        fields << (value ? QString::number(*value) : QString());
-    fields << (record.address ? QString::number(*record.address) : QString()) << record.note;
-    for (QString &field : fields)
-        field = csvField(field);
-    return fields.join(u',');
+        field(value ? QString::number(*value) : QString());
+    field(record.address ? QString::number(*record.address) : QString());
+    field(record.note);
+    return line;
 }
 
+// Written out by hand: QDateTime::toString costs more than all the rest of a record's line.
 QString isoTimestamp(const QDateTime &time) {
     if (!time.isValid())
         return {};
-    // Always "+hh:mm", also at UTC (Qt writes "Z"): one format down the whole column.
+    const QDate date = time.date();
+    const QTime clock = time.time();
     const int offset = time.offsetFromUtc();
-    const int minutes = std::abs(offset) / 60;
-    return time.toOffsetFromUtc(offset).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
-           QStringLiteral("%1%2:%3")
-               .arg(QLatin1Char(offset < 0 ? '-' : '+'))
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    QString text;
+    text.reserve(29);
+    appendPadded(text, date.year(), 4);
+    for (const auto &[separator, value, digits] : {std::tuple{u'-', date.month(), 2},
+                                                   {u'-', date.day(), 2},
+                                                   {u'T', clock.hour(), 2},
+                                                   {u':', clock.minute(), 2},
+                                                   {u':', clock.second(), 2},
+                                                   {u'.', clock.msec(), 3}}) {
+        text += separator;
+        appendPadded(text, value, digits);
+    }
+    // Always "+hh:mm", also at UTC (Qt writes "Z"): one format down the whole column.
+    text += offset < 0 ? u'-' : u'+';
+    appendPadded(text, std::abs(offset) / 3600, 2);
+    text += u':';
+    appendPadded(text, std::abs(offset) % 3600 / 60, 2);
+    return text;
 }
 
 QString spacedHex(const QByteArray &bytes) {

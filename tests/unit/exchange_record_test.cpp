@@ -85,4 +85,16 @@ TEST(ExchangeRecord, KindsAndRejectionReasons) {
         EXPECT_EQ(rejectionReason(QByteArray::fromHex(c.block), c.kind), c.reason) << c.block;
 }
 
+// The same text as Qt's own ISO 8601 (but for its "Z"), whatever kind of time it is given.
+TEST(ExchangeRecord, TimestampsOfEveryKindOfTime) {
+    const QDateTime times[] = {
+        QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 999), QTimeZone(-(5 * 3600 + 30 * 60))),
+        QDateTime(QDate(2026, 7, 1), QTime(12, 0), Qt::LocalTime),
+        QDateTime::fromMSecsSinceEpoch(1'800'000'000'123, Qt::OffsetFromUTC, 3600)};
+    for (const QDateTime &time : times) {
+        const QString qt = time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs);
+        EXPECT_EQ(isoTimestamp(time), qt.endsWith(u'Z') ? qt.chopped(1) + "+00:00" : qt);
+    }
+}
+
 } // namespace
