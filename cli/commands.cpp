@@ -7,6 +7,7 @@
 #include <QDateTime>
 
 #include <cstdio>
+#include <ctime>
 #include <unistd.h>
 
 namespace cli {
@@ -14,6 +15,20 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 const QString kClearLine = QStringLiteral("\r\033[K");
+
+// Now in local time with its offset from UTC, from localtime_r: QDateTime's local time asks the
+// C library to look at /etc/localtime again each time, three file lookups per reading. (So a
+// change of the system's time zone shows in a run started after it.)
+QDateTime localNow() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    const auto sinceEpoch =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch());
+    return QDateTime::fromMSecsSinceEpoch(sinceEpoch.count(), Qt::OffsetFromUTC,
+                                          int(local.tm_gmtoff));
+}
 
 void print(FILE *stream, const QString &text) {
     if (text.isEmpty())
@@ -69,15 +84,15 @@ int showMeasurement(const Invocation &invocation, ModuleMaster &master) {
     const auto reply = readMeasurement(master, invocation.line.address);
     if (reply.failure)
         return fail(*reply.failure);
-    return printed(invocation, measurementRecord(QDateTime::currentDateTime(),
-                                                 invocation.line.address, reply.values));
+    return printed(invocation,
+                   measurementRecord(localNow(), invocation.line.address, reply.values));
 }
 
 int showAddress(const Invocation &invocation, ModuleMaster &master) {
     if (const auto failure = readAddress(master, invocation.line.address))
         return fail(*failure);
-    return printed(invocation, addressRecord(QDateTime::currentDateTime(), modbus::kAddressReadKind,
-                                             invocation.line.address));
+    return printed(invocation,
+                   addressRecord(localNow(), modbus::kAddressReadKind, invocation.line.address));
 }
 
 int changeAddress(const Invocation &invocation, ModuleMaster &master) {
@@ -90,8 +105,8 @@ int changeAddress(const Invocation &invocation, ModuleMaster &master) {
                      .arg(failure->reason));
         return statusFor(*failure);
     }
-    return printed(invocation, addressRecord(QDateTime::currentDateTime(),
-                                             modbus::kAddressChangeKind, invocation.newAddress));
+    return printed(invocation,
+                   addressRecord(localNow(), modbus::kAddressChangeKind, invocation.newAddress));
 }
 
 int writeSetting(const Invocation &invocation, ModuleMaster &master) {
@@ -109,8 +124,7 @@ int writeSetting(const Invocation &invocation, ModuleMaster &master) {
                      .arg(invocation.value));
         return kExitNoAnswer;
     }
-    return printed(invocation,
-                   settingRecord(QDateTime::currentDateTime(), address, field, invocation.value));
+    return printed(invocation, settingRecord(localNow(), address, field, invocation.value));
 }
 
 // One reading every interval (start to start; a late one delays the next, it does not crowd
@@ -130,7 +144,7 @@ int poll(const Invocation &invocation, ModuleMaster &master) {
             break;
         due += std::chrono::milliseconds(invocation.intervalMs);
         const auto reply = readMeasurement(master, invocation.line.address);
-        const QDateTime time = QDateTime::currentDateTime();
+        const QDateTime time = localNow();
         due = std::max(due, Clock::now());
         if (!reply.failure) {
             print(stdout,
