@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """cli_poll_cpu: CPU seconds (user + system, start-up included) per 1000 polls of
-`gx7140r-cli poll` against mbpoll's, both reading the module's 10 registers every 50 ms from the
-same simulated module, one after the other in the same run. Called by run.py; on its own:
+`gx7140r-cli poll` against mbpoll's, both reading the module's 10 registers every 50 ms, at the
+same time, each from its own simulated module. Called by run.py; on its own:
 
     bench/cli_poll_cpu.py BUILD_DIR [SECONDS]
 
@@ -12,7 +12,6 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
 
 INTERVAL_MS = 50
 
@@ -23,42 +22,43 @@ def cpu_seconds_at_exit(proc):
     return usage.ru_utime + usage.ru_stime
 
 
-def cli_run(build, path, seconds):
-    """(CPU seconds, polls answered) of gx7140r-cli polling for about that long."""
-    with tempfile.TemporaryFile(mode='w+') as out:
-        cli = subprocess.Popen([f'{build}/cli/gx7140r-cli', '--port', path, '--format', 'csv', 'poll',
-                                '--interval', str(INTERVAL_MS), '--count', str(seconds * 1000 // INTERVAL_MS)],
-                               stdout=out, stderr=subprocess.DEVNULL, text=True)
-        cpu = cpu_seconds_at_exit(cli)
-        out.seek(0)
-        return cpu, out.read().count(',accepted,')
+class Sim:
+    """A simulated module in its own process; `path` is its terminal."""
 
+    def __init__(self, build):
+        self.proc = subprocess.Popen([f'{build}/sim/gx7140r-sim', '--com', '0', '--steady'],
+                                     stdout=subprocess.PIPE, text=True)
+        self.path = re.search(r'/dev/pts/\d+', self.proc.stdout.readline()).group(0)
 
-def mbpoll_run(path, seconds):
-    """(CPU seconds, polls answered) of mbpoll polling for that long, ended by SIGINT."""
-    # mbpoll writes to a file: a pipe nobody reads would fill up and stop it.
-    with tempfile.TemporaryFile(mode='w+') as out:
-        mbpoll = subprocess.Popen(['mbpoll', '-m', 'rtu', '-b', '9600', '-P', 'none', '-a', '1', '-r', '1',
-                                   '-c', '10', '-t', '4', '-l', str(INTERVAL_MS), '-o', '1', path],
-                                  stdout=out, stderr=subprocess.DEVNULL, text=True)
-        time.sleep(seconds)
-        mbpoll.send_signal(signal.SIGINT)
-        cpu = cpu_seconds_at_exit(mbpoll)
-        out.seek(0)
-        return cpu, len(re.findall(r'^\[1\]:', out.read(), re.M))
+    def close(self):
+        self.proc.terminate()
+        self.proc.wait()
 
 
 def measure(build, seconds):
-    """Table rows and the ('cli_poll_cpu', ratio) pair."""
-    sim = subprocess.Popen([f'{build}/sim/gx7140r-sim', '--com', '0', '--steady'],
-                           stdout=subprocess.PIPE, text=True)
+    """Table rows and the ('cli_poll_cpu', ratio) pair. Both pollers run at the same time, each
+    against its own simulated module, so that both see the same load on the machine."""
+    sims = [Sim(build), Sim(build)]
     try:
-        path = re.search(r'/dev/pts/\d+', sim.stdout.readline()).group(0)
-        cli_cpu, cli_polls = cli_run(build, path, seconds)
-        mb_cpu, mb_polls = mbpoll_run(path, seconds)
+        with tempfile.TemporaryFile(mode='w+') as cli_out, tempfile.TemporaryFile(mode='w+') as mb_out:
+            cli = subprocess.Popen([f'{build}/cli/gx7140r-cli', '--port', sims[0].path, '--format', 'csv',
+                                    'poll', '--interval', str(INTERVAL_MS),
+                                    '--count', str(seconds * 1000 // INTERVAL_MS)],
+                                   stdout=cli_out, stderr=subprocess.DEVNULL, text=True)
+            # mbpoll writes to a file: a pipe nobody reads would fill up and stop it.
+            mbpoll = subprocess.Popen(['mbpoll', '-m', 'rtu', '-b', '9600', '-P', 'none', '-a', '1', '-r', '1',
+                                       '-c', '10', '-t', '4', '-l', str(INTERVAL_MS), '-o', '1', sims[1].path],
+                                      stdout=mb_out, stderr=subprocess.DEVNULL, text=True)
+            cli_cpu = cpu_seconds_at_exit(cli)
+            mbpoll.send_signal(signal.SIGINT)
+            mb_cpu = cpu_seconds_at_exit(mbpoll)
+            cli_out.seek(0)
+            mb_out.seek(0)
+            cli_polls = cli_out.read().count(',accepted,')
+            mb_polls = len(re.findall(r'^\[1\]:', mb_out.read(), re.M))
     finally:
-        sim.terminate()
-        sim.wait()
+        for sim in sims:
+            sim.close()
     ours = cli_cpu / cli_polls * 1000 if cli_polls else float('nan')
     theirs = mb_cpu / mb_polls * 1000 if mb_polls else float('nan')
     rows = [(f'cli_poll_cpu gx7140r-cli, {INTERVAL_MS} ms (CPU s / 1000 polls)',

@@ -156,7 +156,7 @@ def main():
     ratios.append(('startup', tool_ms / floor_ms))
     ratios.append(('rss', tool_rss / floor_rss))
 
-    # 6. gx7140r-cli poll against mbpoll, the same module, one after the other
+    # 6. gx7140r-cli poll against mbpoll, at the same time, each against its own simulated module
     import cli_poll_cpu
     cli_rows, cli_ratio = cli_poll_cpu.measure(BUILD, POLL_SECONDS)
     rows += cli_rows
