@@ -9,6 +9,7 @@ Needs mbpoll and the built gx7140r-cli and gx7140r-sim."""
 import os
 import re
 import signal
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -20,6 +21,12 @@ def cpu_seconds_at_exit(proc):
     """Waits for the child; user + system CPU seconds it used."""
     _, _, usage = os.wait4(proc.pid, 0)
     return usage.ru_utime + usage.ru_stime
+
+
+def startup_cpu(args, runs=10):
+    """Median CPU seconds of a program that starts and ends at once."""
+    return statistics.median(cpu_seconds_at_exit(subprocess.Popen(args, stdout=subprocess.DEVNULL))
+                             for _ in range(runs))
 
 
 class Sim:
@@ -64,7 +71,10 @@ def measure(build, seconds):
     rows = [(f'cli_poll_cpu gx7140r-cli, {INTERVAL_MS} ms (CPU s / 1000 polls)',
              f'{ours:.4f} ({cli_polls} polls, {cli_cpu:.2f} s)'),
             (f'cli_poll_cpu mbpoll, {INTERVAL_MS} ms (CPU s / 1000 polls)',
-             f'{theirs:.4f} ({mb_polls} polls, {mb_cpu:.2f} s)')]
+             f'{theirs:.4f} ({mb_polls} polls, {mb_cpu:.2f} s)'),
+            ('cli_poll_cpu start-up, gx7140r-cli --version / mbpoll -h (CPU ms, median of 10)',
+             f"{startup_cpu([f'{build}/cli/gx7140r-cli', '--version']) * 1000:.1f} / "
+             f"{startup_cpu(['mbpoll', '-h']) * 1000:.1f}")]
     return rows, ('cli_poll_cpu', ours / theirs)
 
 
