@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     new QApplication(argc, argv);
     auto fake = std::make_unique<FakeCommControl>();
     comm = fake.get();
-    window = new frmMain(std::move(fake), {[](const Message &) { std::abort(); }, {}});
+    window = new frmMain(std::move(fake), {[](const Message &) { std::abort(); }, {}, {}});
     window->Form_Load();
     return 0;
 }

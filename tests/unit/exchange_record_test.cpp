@@ -11,6 +11,14 @@ namespace {
 
 const QDateTime kTime(QDate(2026, 12, 7), QTime(9, 41, 5, 123), QTimeZone(8 * 3600));
 
+ExchangeRecord recordOf(ExchangeRecord::Event event, const QString &kind) {
+    ExchangeRecord record;
+    record.time = kTime;
+    record.event = event;
+    record.kind = kind;
+    return record;
+}
+
 TEST(ExchangeRecord, HeaderNamesEveryRegisterOfTheModule) {
     EXPECT_EQ(csvHeader(),
               QStringLiteral("time,event,kind,request_hex,reply_hex,status,concentration_ppm,"
@@ -19,18 +27,15 @@ TEST(ExchangeRecord, HeaderNamesEveryRegisterOfTheModule) {
 }
 
 TEST(ExchangeRecord, Lines) {
-    ExchangeRecord request{kTime, ExchangeRecord::Event::Request, "measurement",
-                           QByteArray::fromHex("01030000000AC5CD")};
+    ExchangeRecord request = recordOf(ExchangeRecord::Event::Request, "measurement");
+    request.request = QByteArray::fromHex("01030000000AC5CD");
     request.status = kSentStatus;
     EXPECT_EQ(csvLine(request),
               "2026-12-07T09:41:05.123+08:00,request,measurement,01 03 00 00 00 0A C5 CD,,sent,"
               ",,,,,,,,,");
 
-    ExchangeRecord reading{kTime,
-                           ExchangeRecord::Event::Reply,
-                           "measurement",
-                           {},
-                           QByteArray::fromHex("01030401F4FFFFBB8D")};
+    ExchangeRecord reading = recordOf(ExchangeRecord::Event::Reply, "measurement");
+    reading.reply = QByteArray::fromHex("01030401F4FFFFBB8D");
     reading.status = kAcceptedStatus;
     reading.registers = valuesByRegister(0, std::vector<int>{500, 0});
     EXPECT_EQ(csvLine(reading), "2026-12-07T09:41:05.123+08:00,reply,measurement,,"
@@ -40,11 +45,11 @@ TEST(ExchangeRecord, Lines) {
     reading.registers = valuesByRegister(4, std::vector<int>{2000, 1000, 9, 9, 9});
     EXPECT_TRUE(csvLine(reading).endsWith(",accepted,,,,,2000,1000,9,9,,"));
 
-    ExchangeRecord odd{kTime, ExchangeRecord::Event::Line, "none"};
+    ExchangeRecord odd = recordOf(ExchangeRecord::Event::Line, "none");
     odd.note = QStringLiteral("a \"quoted\", odd\nnote");
     EXPECT_TRUE(csvLine(odd).endsWith(",\"a \"\"quoted\"\", odd\nnote\""));
 
-    ExchangeRecord echo{kTime, ExchangeRecord::Event::Reply, "address-change"};
+    ExchangeRecord echo = recordOf(ExchangeRecord::Event::Reply, "address-change");
     echo.address = 5;
     EXPECT_TRUE(csvLine(echo).endsWith(",5,"));
 }
