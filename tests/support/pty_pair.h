@@ -22,6 +22,10 @@ struct PtyPair {
         cfmakeraw(&tio);
         tcsetattr(keepOpen, TCSANOW, &tio);
         fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        // A program a test starts must not inherit the device side: closing it here has to make
+        // the device go away.
+        for (const int fd : {master, keepOpen})
+            fcntl(fd, F_SETFD, FD_CLOEXEC);
         path = QString::fromLocal8Bit(name);
     }
     ~PtyPair() { closeAll(); }
