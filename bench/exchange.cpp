@@ -10,6 +10,7 @@
 #include "app/around_window.h"
 #include "app/command_line.h"
 #include "app/frm_main.h"
+#include "app/run_environment.h"
 #include "bench_support.h"
 #include "serial/comm_control.h"
 #include "serial/qt_comm_control.h"
@@ -166,6 +167,7 @@ int poll(int seconds, int interval, const QString &path, const ToolOptions &opti
 } // namespace
 
 int main(int argc, char *argv[]) {
+    setRunEnvironment(); // as the program does
     QApplication app(argc, argv);
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (mode == QStringLiteral("roundtrip"))

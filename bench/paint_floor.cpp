@@ -10,9 +10,12 @@
 // same seed), built before the clock starts. Texts are set only when they change, and the receive
 // box is laid out at once after each change (its scroll bar comes and goes), so that each step is
 // one repaint pass: the least any program showing these texts in this form has to do.
-//   paint_floor SECONDS MS [REPLY_MS]
+//   paint_floor SECONDS MS [REPLY_MS] [--tool-environment]
+// With --tool-environment it first makes the environment settings the tool makes for itself
+// (app/run_environment.h), to show what of the tool's figure is owed to them.
 // Prints the "key value" lines of `exchange poll` for bench/run.py.
 #include "app/frm_main.h"
+#include "app/run_environment.h"
 #include "bench_support.h"
 #include "modbus/frame_codec.h"
 #include "modbus/module_protocol.h"
@@ -117,14 +120,19 @@ void setIfChanged(QLineEdit *box, const QString &text) {
 } // namespace
 
 int main(int argc, char *argv[]) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (args.removeAll(QStringLiteral("--tool-environment")) > 0)
+        setRunEnvironment();
     QApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: paint_floor SECONDS MS [REPLY_MS]\n");
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: paint_floor SECONDS MS [REPLY_MS] [--tool-environment]\n");
         return 2;
     }
-    const int seconds = std::atoi(argv[1]);
-    const int interval = std::max(1, std::atoi(argv[2]));
-    const int replyDelay = argc > 3 ? std::max(0, std::atoi(argv[3])) : 1;
+    const int seconds = args[0].toInt();
+    const int interval = std::max(1, args[1].toInt());
+    const int replyDelay = args.size() > 2 ? std::max(0, args[2].toInt()) : 1;
     const std::vector<Reply> replies = moduleReplies(seconds * 1000 / interval + 100, interval);
     const QString request = requestText();
 

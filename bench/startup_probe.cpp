@@ -5,6 +5,7 @@
 //   startup_probe minimal-cjk the same bare window showing one Chinese caption in the window's
 //                             font (SimSun 9 pt or its stand-in): the floor for a Chinese window
 #include "app/frm_main.h"
+#include "app/run_environment.h"
 #include "serial/qt_comm_control.h"
 
 #include <QApplication>
@@ -38,10 +39,13 @@ private:
 } // namespace
 
 int main(int argc, char *argv[]) {
+    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    const bool bare = mode == "minimal" || mode == "minimal-cjk";
+    if (!bare)
+        setRunEnvironment(); // as the program does
     QApplication app(argc, argv);
     FirstPaint probe;
     std::unique_ptr<QWidget> window;
-    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     if (mode == "minimal") {
         auto *label = new QLabel(QStringLiteral("GX7140R"));
         label->resize(604, 410);
