@@ -108,24 +108,35 @@ def timed_child(args, env):
     return (painted - start) / 1e6, usage.ru_maxrss
 
 
+def x_faults(pid):
+    with open(f'/proc/{pid}/stat') as stat:
+        return int(stat.read().rsplit(')', 1)[1].split()[7])
+
+
 def poll_run(number, shared):
-    """One polling run: the tool at 50 ms against a drifting module and the paint floor, side by
-    side, each on its own X server; the first run also has mbpoll and the tool at 1000 ms."""
-    servers = {name: XServer() for name in ('tool', 'floor')}
+    """One polling run: the tool at 50 ms against a drifting module, the paint floor, and the
+    paint floor under the tool's own environment settings, side by side, each on its own X
+    server. The X servers and programs start in an order that turns from run to run: on this
+    machine an X server started later in a group has been seen to take more page faults and CPU
+    for the same work. The first run also has mbpoll and the tool at 1000 ms."""
     sims = [Sim(drift=True)]
+    seconds = str(POLL_SECONDS)
+    commands = {
+        'tool': [f'{BUILD}/bench/bench_exchange', 'poll', seconds, '50', sims[0].path],
+        'floor': [f'{BUILD}/bench/bench_paint_floor', seconds, '50'],
+        'floor_env': [f'{BUILD}/bench/bench_paint_floor', seconds, '50', '1', '--tool-environment'],
+    }
+    names = list(commands)
+    order = names[number % len(names):] + names[:number % len(names)]
+    servers = {}
     extra = {}
     try:
-        seconds = str(POLL_SECONDS)
-        x_before = {name: x.cpu() for name, x in servers.items()}
+        for name in order:
+            servers[name] = XServer()
+        x_before = {name: (x.cpu(), x_faults(x.proc.pid)) for name, x in servers.items()}
         before = load()
-        procs = {
-            'tool': subprocess.Popen([f'{BUILD}/bench/bench_exchange', 'poll', seconds, '50', sims[0].path],
-                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                                     env=servers['tool'].env()),
-            'floor': subprocess.Popen([f'{BUILD}/bench/bench_paint_floor', seconds, '50'],
-                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                                      env=servers['floor'].env()),
-        }
+        procs = {name: subprocess.Popen(commands[name], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        text=True, env=servers[name].env()) for name in order}
         if number == 0:
             sims += [Sim(), Sim()]
             procs['tool1000'] = subprocess.Popen(
@@ -147,8 +158,11 @@ def poll_run(number, shared):
         for name, proc in procs.items():
             result[name] = values(proc.communicate()[0])
             if name in servers:
-                result[name]['x_cpu_s'] = servers[name].cpu() - x_before[name]
+                cpu, faults = x_before[name]
+                result[name]['x_cpu_s'] = servers[name].cpu() - cpu
+                result[name]['x_faults'] = x_faults(servers[name].proc.pid) - faults
         result['load'] = (before + load()) / 2
+        result['order'] = order
         result.update(extra)
         return result
     finally:
@@ -226,20 +240,29 @@ def main():
         shared.close()
 
     first = runs[0]
-    tool = [per_poll_ms(p['tool']['poll_cpu_s'], p['tool']['poll_requests']) for p in runs]
-    floor = [per_poll_ms(p['floor']['poll_cpu_s'], p['floor']['poll_requests']) for p in runs]
-    tool_x = [per_poll_ms(p['tool']['x_cpu_s'], p['tool']['poll_requests']) for p in runs]
-    floor_x = [per_poll_ms(p['floor']['x_cpu_s'], p['floor']['poll_requests']) for p in runs]
+
+    def per_poll(name, key):
+        return [per_poll_ms(p[name][key], p[name]['poll_requests']) for p in runs]
+    tool, floor, floor_env = per_poll('tool', 'poll_cpu_s'), per_poll('floor', 'poll_cpu_s'), per_poll('floor_env', 'poll_cpu_s')
+    tool_x, floor_x, floor_env_x = per_poll('tool', 'x_cpu_s'), per_poll('floor', 'x_cpu_s'), per_poll('floor_env', 'x_cpu_s')
     mb = per_poll_ms(first['mbpoll_cpu'], first['mbpoll_polls'])
     for i, p in enumerate(runs):
         t, f = p['tool'], p['floor']
-        rows.append((f'poll run {i + 1}, load {p["load"]:.1f}: CPU ms/poll tool / floor (X server)',
-                     f'{tool[i]:.3f} ({tool_x[i]:.3f}) / {floor[i]:.3f} ({floor_x[i]:.3f}); '
-                     f'{t["poll_requests"]:.0f} / {f["poll_requests"]:.0f} polls, repaint passes/poll '
-                     f'{t["poll_repaint_passes"] / t["poll_requests"]:.2f} / {f["poll_repaint_passes"] / f["poll_requests"]:.2f}'))
+        rows.append((f'poll run {i + 1}, load {p["load"]:.1f}: CPU ms/poll tool / floor / floor, tool env. (+ X server)',
+                     f'{tool[i]:.3f} (+{tool_x[i]:.3f}) / {floor[i]:.3f} (+{floor_x[i]:.3f}) / '
+                     f'{floor_env[i]:.3f} (+{floor_env_x[i]:.3f}); {t["poll_requests"]:.0f} polls; '
+                     f'repaint passes/poll {t["poll_repaint_passes"] / t["poll_requests"]:.2f} / '
+                     f'{f["poll_repaint_passes"] / f["poll_requests"]:.2f}; X page faults/poll '
+                     + ' / '.join(f'{p[n]["x_faults"] / p[n]["poll_requests"]:.1f}' for n in ('tool', 'floor', 'floor_env'))
+                     + f'; started {", ".join(p["order"])}'))
     rows += [('poll_cpu tool, 50 ms, median (CPU s / 1000 polls)', f'{statistics.median(tool):.4f} (min {min(tool):.4f}, max {max(tool):.4f})'),
-             ('poll_cpu paint floor, 50 ms, median (CPU s / 1000 polls)', f'{statistics.median(floor):.4f}'),
-             ('X server CPU tool / floor, median (s / 1000 polls)', f'{statistics.median(tool_x):.4f} / {statistics.median(floor_x):.4f}'),
+             ('poll_cpu paint floor / under the tool\'s env., median (CPU s / 1000 polls)',
+              f'{statistics.median(floor):.4f} / {statistics.median(floor_env):.4f}'),
+             ('X server CPU tool / floor / floor, tool env., median (s / 1000 polls)',
+              f'{statistics.median(tool_x):.4f} / {statistics.median(floor_x):.4f} / {statistics.median(floor_env_x):.4f}'),
+             ('tool / floor under the tool\'s env., median of runs: CPU, CPU + X',
+              f'{statistics.median(t / f for t, f in zip(tool, floor_env)):.3f}, '
+              f'{statistics.median((t + tx) / (f + fx) for t, tx, f, fx in zip(tool, tool_x, floor_env, floor_env_x)):.3f}'),
              ('poll_cpu mbpoll, 10 ms (CPU s / 1000 polls)', f'{mb:.4f} ({first["mbpoll_polls"]} polls, {first["mbpoll_cpu"]:.2f} s)')]
     ratios.append(('poll_cpu', statistics.median(tool) / mb))
     ratios.append(('poll_cpu_floor', statistics.median(t / f for t, f in zip(tool, floor))))
