@@ -136,7 +136,7 @@ int main(int argc, char *argv[]) {
     const std::vector<Reply> replies = moduleReplies(seconds * 1000 / interval + 100, interval);
     const QString request = requestText();
 
-    frmMain window(std::make_unique<NoPort>(), frmMain::Seams{[](const Message &) {}, {}});
+    frmMain window(std::make_unique<NoPort>(), frmMain::Seams{[](const Message &) {}, {}, {}});
     window.Form_Load();
     window.show();
     auto &ui = window.ui;
@@ -160,7 +160,7 @@ int main(int argc, char *argv[]) {
         const Reply &r = replies[std::size_t(received) % replies.size()];
         ++received;
         ui.lblErrCounter->setText(QString::number(received + 1));
-        ui.txtState->setPlainText(r.hexText);
+        ui.txtState->setText(r.hexText);
         settle(ui.txtState);
         for (std::size_t box = 0; box < r.values.size(); ++box)
             setIfChanged(window.txtValue[box], r.values[box]);
