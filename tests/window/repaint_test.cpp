@@ -66,6 +66,7 @@ private slots:
     void requestIsLaidOutBeforeItsRepaint();
     void requestAndReplyAreOnePassEach();
     void unchangedValueBoxesAreNotRepainted();
+    void frameRepaintedInPartsLooksWhole();
 };
 
 void RepaintTest::replyIsLaidOutBeforeItsRepaint() {
@@ -147,6 +148,26 @@ void RepaintTest::unchangedValueBoxesAreNotRepainted() {
     QCOMPARE(log.paints.value(w.window->txtValue[0]), 1);
     for (std::size_t box = 1; box < w.window->txtValue.size(); ++box)
         QCOMPARE(log.paints.value(w.window->txtValue[box]), 0);
+}
+
+// A frame repainted piece by piece, its caption band included or not, looks as when painted whole.
+void RepaintTest::frameRepaintedInPartsLooksWhole() {
+    ShownWindow w;
+    QVERIFY(w.exposed);
+    for (QWidget *frame :
+         {static_cast<QWidget *>(w.ui().Frame5), static_cast<QWidget *>(w.ui().Frame3)}) {
+        const QImage whole = frame->grab().toImage();
+        QImage parts(whole.size(), whole.format());
+        parts.fill(Qt::magenta);
+        const int band = QFontMetrics(frame->font()).height();
+        for (const QRect &piece : {QRect(0, 0, frame->width(), band / 2),
+                                   QRect(0, band / 2, frame->width(), band - band / 2),
+                                   QRect(0, band, frame->width(), frame->height() - band)}) {
+            frame->render(&parts, piece.topLeft(), QRegion(piece),
+                          QWidget::DrawWindowBackground | QWidget::DrawChildren);
+        }
+        QCOMPARE(parts, whole);
+    }
 }
 
 QTEST_MAIN(RepaintTest)
