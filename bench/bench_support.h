@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QEvent>
+#include <QEventLoop>
 #include <QObject>
+#include <QTimer>
 
 #include <cstdio>
 #include <sys/resource.h>
@@ -26,6 +28,17 @@ inline double cpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Lets a window that was just shown be mapped and painted whole, so that a measurement started
+// afterwards holds the polls alone, not the program's start-up.
+// Then says so on stdout ("poll_started 1"), for whoever measures the X server meanwhile.
+inline void letWindowSettle(int milliseconds = 500) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+    std::printf("poll_started 1\n");
+    std::fflush(stdout);
 }
 
 // What the process used between two points: CPU (user, system), page faults and context switches.

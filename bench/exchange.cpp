@@ -131,6 +131,7 @@ int poll(int seconds, int interval, const QString &path, const ToolOptions &opti
     }
     AroundWindow around(*window, std::move(log), options.trend);
     around.showBeside(*window);
+    letWindowSettle();
     PaintCounter counter;
     qApp->installEventFilter(&counter);
     std::vector<qint64> ticks;

@@ -139,6 +139,7 @@ int main(int argc, char *argv[]) {
     frmMain window(std::make_unique<NoPort>(), frmMain::Seams{[](const Message &) {}, {}, {}});
     window.Form_Load();
     window.show();
+    letWindowSettle();
     auto &ui = window.ui;
     PaintCounter counter;
     app.installEventFilter(&counter);
