@@ -40,8 +40,9 @@ int editSavedPorts(const ToolCommandLine &commandLine) {
 }
 
 int runWindow(int argc, char *argv[], const ToolOptions &options, std::unique_ptr<CsvLog> log) {
-    setRunEnvironment();
+    RunEnvironment environment;
     QApplication app(argc, argv);
+    environment.restore();
     if (!options.language.isEmpty() && !translation::install(options.language)) {
         print(stderr, QStringLiteral("gx7140r-tool: no translation for '%1' found in %2\n")
                           .arg(options.language, translation::folders().join(u' ')));

@@ -11,9 +11,21 @@ struct Setting {
 constexpr Setting kSettings[] = {{"QT_XCB_NO_MITSHM", "1"}, {"QT_NO_GLIB", "1"}};
 } // namespace
 
-void setRunEnvironment() {
+RunEnvironment::RunEnvironment() {
     for (const Setting &setting : kSettings) {
-        if (!qEnvironmentVariableIsSet(setting.name))
-            qputenv(setting.name, QByteArray(setting.value));
+        if (qEnvironmentVariableIsSet(setting.name))
+            continue;
+        qputenv(setting.name, QByteArray(setting.value));
+        setHere_.push_back(setting.name);
     }
+}
+
+RunEnvironment::~RunEnvironment() {
+    restore();
+}
+
+void RunEnvironment::restore() {
+    for (const char *name : setHere_)
+        qunsetenv(name);
+    setHere_.clear();
 }

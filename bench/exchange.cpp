@@ -168,7 +168,7 @@ int poll(int seconds, int interval, const QString &path, const ToolOptions &opti
 } // namespace
 
 int main(int argc, char *argv[]) {
-    setRunEnvironment(); // as the program does
+    const RunEnvironment environment; // as the program does
     QApplication app(argc, argv);
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (mode == QStringLiteral("roundtrip"))

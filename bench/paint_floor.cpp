@@ -123,8 +123,9 @@ int main(int argc, char *argv[]) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
+    std::optional<RunEnvironment> environment;
     if (args.removeAll(QStringLiteral("--tool-environment")) > 0)
-        setRunEnvironment();
+        environment.emplace();
     QApplication app(argc, argv);
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: paint_floor SECONDS MS [REPLY_MS] [--tool-environment]\n");

@@ -32,7 +32,7 @@ int openDescriptors() {
 int main(int argc, char *argv[]) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    setRunEnvironment(); // as the program does
+    const RunEnvironment environment; // as the program does
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 600;
     const int noiseEvery = argc > 2 ? std::atoi(argv[2]) : 3;

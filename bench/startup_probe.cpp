@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 namespace {
 class FirstPaint : public QObject {
@@ -41,9 +42,12 @@ private:
 int main(int argc, char *argv[]) {
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     const bool bare = mode == "minimal" || mode == "minimal-cjk";
+    std::optional<RunEnvironment> environment;
     if (!bare)
-        setRunEnvironment(); // as the program does
+        environment.emplace(); // as the program does
     QApplication app(argc, argv);
+    if (environment)
+        environment->restore();
     FirstPaint probe;
     std::unique_ptr<QWidget> window;
     if (mode == "minimal") {

@@ -1,4 +1,4 @@
-// The environment settings the program makes for itself before QApplication exists.
+// The environment settings the program makes for itself while QApplication is built.
 #include "app/run_environment.h"
 
 #include <QByteArray>
@@ -6,61 +6,71 @@
 
 #include <gtest/gtest.h>
 
-#include <iterator>
+#include <array>
+#include <optional>
+#include <ostream>
 #include <string>
-#include <vector>
 
 namespace {
 
-std::string env(const char *name) {
+constexpr std::array<const char *, 2> kNames = {"QT_XCB_NO_MITSHM", "QT_NO_GLIB"};
+
+std::optional<std::string> env(const char *name) {
+    if (!qEnvironmentVariableIsSet(name))
+        return std::nullopt;
     return qgetenv(name).toStdString();
 }
 
-class RunEnvironmentTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const char *name : kNames) {
-            saved_.push_back(qgetenv(name));
-            wasSet_.push_back(qEnvironmentVariableIsSet(name));
-            qunsetenv(name);
-        }
-    }
-    void TearDown() override {
-        for (std::size_t i = 0; i < std::size(kNames); ++i) {
-            if (wasSet_[i])
-                qputenv(kNames[i], saved_[i]);
-            else
-                qunsetenv(kNames[i]);
-        }
-    }
-    static constexpr const char *kNames[] = {"QT_XCB_NO_MITSHM", "QT_NO_GLIB"};
+void setEnv(const char *name, const std::optional<std::string> &value) {
+    if (value)
+        qputenv(name, QByteArray::fromStdString(*value));
+    else
+        qunsetenv(name);
+}
 
-private:
-    std::vector<QByteArray> saved_;
-    std::vector<bool> wasSet_;
+struct Case {
+    const char *name;
+    std::array<std::optional<std::string>, 2> before;
+    std::array<std::optional<std::string>, 2> during;
+    friend void PrintTo(const Case &c, std::ostream *os) { *os << c.name; }
 };
 
-TEST_F(RunEnvironmentTest, SetsBothWhenUnset) {
-    setRunEnvironment();
-    EXPECT_EQ(env("QT_XCB_NO_MITSHM"), "1");
-    EXPECT_EQ(env("QT_NO_GLIB"), "1");
+class RunEnvironmentTest : public ::testing::TestWithParam<Case> {
+protected:
+    void SetUp() override {
+        for (std::size_t i = 0; i < kNames.size(); ++i)
+            saved_[i] = env(kNames[i]);
+    }
+    void TearDown() override {
+        for (std::size_t i = 0; i < kNames.size(); ++i)
+            setEnv(kNames[i], saved_[i]);
+    }
+
+private:
+    std::array<std::optional<std::string>, 2> saved_;
+};
+
+TEST_P(RunEnvironmentTest, SetsOnlyWhatTheUserLeftUnsetAndPutsItBack) {
+    const Case &c = GetParam();
+    for (std::size_t i = 0; i < kNames.size(); ++i)
+        setEnv(kNames[i], c.before[i]);
+    {
+        RunEnvironment environment;
+        for (std::size_t i = 0; i < kNames.size(); ++i)
+            EXPECT_EQ(env(kNames[i]), c.during[i]) << kNames[i];
+        environment.restore();
+        for (std::size_t i = 0; i < kNames.size(); ++i)
+            EXPECT_EQ(env(kNames[i]), c.before[i]) << kNames[i] << " after restore";
+        setEnv(kNames[1], "changed after restore");
+    }
+    EXPECT_EQ(env(kNames[1]), "changed after restore") << "the destructor restores only once";
 }
 
-TEST_F(RunEnvironmentTest, LeavesTheUsersValues) {
-    qputenv("QT_XCB_NO_MITSHM", QByteArray("0"));
-    qputenv("QT_NO_GLIB", QByteArray(""));
-    setRunEnvironment();
-    EXPECT_EQ(env("QT_XCB_NO_MITSHM"), "0");
-    EXPECT_TRUE(qEnvironmentVariableIsSet("QT_NO_GLIB"));
-    EXPECT_EQ(env("QT_NO_GLIB"), "");
-}
-
-TEST_F(RunEnvironmentTest, SecondCallChangesNothing) {
-    setRunEnvironment();
-    qputenv("QT_NO_GLIB", QByteArray("user"));
-    setRunEnvironment();
-    EXPECT_EQ(env("QT_NO_GLIB"), "user");
-    EXPECT_EQ(env("QT_XCB_NO_MITSHM"), "1");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RunEnvironmentTest,
+    ::testing::Values(Case{"BothUnset", {std::nullopt, std::nullopt}, {"1", "1"}},
+                      Case{"UserValuesKept", {"0", ""}, {"0", ""}},
+                      Case{"OneSetByUser", {std::nullopt, "0"}, {"1", "0"}}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
