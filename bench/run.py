@@ -113,13 +113,37 @@ def x_faults(pid):
         return int(stat.read().rsplit(')', 1)[1].split()[7])
 
 
+def slow_poll_and_mbpoll(shared):
+    """The tool at 1000 ms and mbpoll at 10 ms, each against its own module, for POLL_SECONDS,
+    with nothing else of the bench running: the 1000 ms cadence is a property of the timer, not of
+    how busy the bench keeps the machine."""
+    sims = [Sim(), Sim()]
+    try:
+        tool = subprocess.Popen([f'{BUILD}/bench/bench_exchange', 'poll', str(POLL_SECONDS), '1000', sims[0].path],
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=shared.env())
+        # mbpoll writes to a file: a pipe nobody reads would fill up and stop it.
+        mb_log = tempfile.TemporaryFile(mode='w+')
+        mbpoll = subprocess.Popen(['mbpoll', '-m', 'rtu', '-b', '9600', '-P', 'none', '-a', '1', '-r', '1',
+                                   '-c', '10', '-t', '4', '-l', '10', '-o', '1', sims[1].path],
+                                  stdout=mb_log, stderr=subprocess.DEVNULL, text=True)
+        time.sleep(POLL_SECONDS)
+        mb_cpu = cpu_seconds(mbpoll.pid)
+        mbpoll.send_signal(2)
+        mbpoll.wait()
+        mb_log.seek(0)
+        return {'tool1000': values(tool.communicate()[0]),
+                'mbpoll_polls': len(re.findall(r'^\[1\]:', mb_log.read(), re.M)), 'mbpoll_cpu': mb_cpu}
+    finally:
+        for sim in sims:
+            sim.close()
+
+
 def poll_run(number, shared):
     """One polling run: the tool at 50 ms against a drifting module, the paint floor, and the
     paint floor under the tool's own environment settings, side by side, each on its own X
     server. The X servers and programs start in an order that turns from run to run, so that no
     program is always the first. Every figure counts from the moment the program's window is up
-    and painted (it says "poll_started"), so start-up is in none of them. The first run also has
-    mbpoll and the tool at 1000 ms."""
+    and painted (it says "poll_started"), so start-up is in none of them."""
     sims = [Sim(drift=True)]
     seconds = str(POLL_SECONDS)
     commands = {
@@ -130,7 +154,6 @@ def poll_run(number, shared):
     names = list(commands)
     order = names[number % len(names):] + names[:number % len(names)]
     servers = {}
-    extra = {}
     try:
         for name in order:
             servers[name] = XServer()
@@ -143,23 +166,6 @@ def poll_run(number, shared):
             while procs[name].stdout.readline().strip() not in ('poll_started 1', ''):
                 pass
             x_before[name] = (servers[name].cpu(), x_faults(servers[name].proc.pid))
-        if number == 0:
-            sims += [Sim(), Sim()]
-            procs['tool1000'] = subprocess.Popen(
-                [f'{BUILD}/bench/bench_exchange', 'poll', seconds, '1000', sims[1].path],
-                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=shared.env())
-            # mbpoll writes to a file: a pipe nobody reads would fill up and stop it.
-            mb_log = tempfile.TemporaryFile(mode='w+')
-            mbpoll = subprocess.Popen(['mbpoll', '-m', 'rtu', '-b', '9600', '-P', 'none', '-a', '1', '-r', '1',
-                                       '-c', '10', '-t', '4', '-l', '10', '-o', '1', sims[2].path],
-                                      stdout=mb_log, stderr=subprocess.DEVNULL, text=True)
-            time.sleep(POLL_SECONDS)
-            mb_cpu = cpu_seconds(mbpoll.pid)
-            mbpoll.send_signal(2)
-            mbpoll.wait()
-            mb_log.seek(0)
-            extra['mbpoll_polls'] = len(re.findall(r'^\[1\]:', mb_log.read(), re.M))
-            extra['mbpoll_cpu'] = mb_cpu
         result = {}
         for name, proc in procs.items():
             result[name] = values(proc.communicate()[0])
@@ -169,7 +175,6 @@ def poll_run(number, shared):
                 result[name]['x_faults'] = x_faults(servers[name].proc.pid) - faults
         result['load'] = (before + load()) / 2
         result['order'] = order
-        result.update(extra)
         return result
     finally:
         for s in sims:
@@ -227,6 +232,7 @@ def main():
 
         # 2 and 3. polling at 50 ms, POLL_RUNS times, each run beside the paint floor
         runs = [poll_run(number, shared) for number in range(POLL_RUNS)]
+        slow = slow_poll_and_mbpoll(shared)
         # 7. the same polling with the program's --log and --trend beside it without them
         log_rows, log_ratios = [], []
         log_and_trend(log_rows, log_ratios, shared)
@@ -245,13 +251,12 @@ def main():
     finally:
         shared.close()
 
-    first = runs[0]
 
     def per_poll(name, key):
         return [per_poll_ms(p[name][key], p[name]['poll_requests']) for p in runs]
     tool, floor, floor_env = per_poll('tool', 'poll_cpu_s'), per_poll('floor', 'poll_cpu_s'), per_poll('floor_env', 'poll_cpu_s')
     tool_x, floor_x, floor_env_x = per_poll('tool', 'x_cpu_s'), per_poll('floor', 'x_cpu_s'), per_poll('floor_env', 'x_cpu_s')
-    mb = per_poll_ms(first['mbpoll_cpu'], first['mbpoll_polls'])
+    mb = per_poll_ms(slow['mbpoll_cpu'], slow['mbpoll_polls'])
     same_run = [t / f for t, f in zip(tool, floor_env)]
     for i, p in enumerate(runs):
         t, f = p['tool'], p['floor']
@@ -273,7 +278,7 @@ def main():
              ('max / min over the runs: tool, floor, floor under the tool\'s env., tool / that floor',
               f'{max(tool) / min(tool):.3f}, {max(floor) / min(floor):.3f}, '
               f'{max(floor_env) / min(floor_env):.3f}, {max(same_run) / min(same_run):.3f}'),
-             ('poll_cpu mbpoll, 10 ms (CPU s / 1000 polls)', f'{mb:.4f} ({first["mbpoll_polls"]} polls, {first["mbpoll_cpu"]:.2f} s)')]
+             ('poll_cpu mbpoll, 10 ms (CPU s / 1000 polls)', f'{mb:.4f} ({slow["mbpoll_polls"]} polls, {slow["mbpoll_cpu"]:.2f} s)')]
     ratios.append(('poll_cpu', statistics.median(tool) / mb))
     # The floor the tool is held to is the one under the same environment settings as the tool:
     # what is left between the two is the tool's own work beyond showing a poll.
@@ -297,7 +302,7 @@ def main():
         ratios.append((f'cadence_count_{interval}ms', 0.99 * share['poll_ideal'] / share['poll_requests']))
         ratios.append((f'cadence_p99_{interval}ms', p99['poll_dev_p99_ms'] / 5.0))
     cadence(50, [p['tool'] for p in runs])
-    cadence(1000, [first['tool1000']])
+    cadence(1000, [slow['tool1000']])
 
     ms = {mode: statistics.median(t for t, _ in s) for mode, s in starts.items()}
     rss = {mode: max(r for _, r in s) for mode, s in starts.items()}
