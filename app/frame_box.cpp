@@ -1,5 +1,6 @@
 #include "frame_box.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace {
@@ -11,7 +12,7 @@ FrameBox::FrameBox(QWidget *parent) : QGroupBox(parent) {
     setAutoFillBackground(true);
 }
 
-void FrameBox::paintEvent(QPaintEvent *) {
+void FrameBox::paintEvent(QPaintEvent *event) {
     QPainter painter(this);
     const QFontMetrics metrics(font());
     const QRect edge = rect().adjusted(0, metrics.height() / 2, -2, -2);
@@ -19,7 +20,9 @@ void FrameBox::paintEvent(QPaintEvent *) {
     painter.drawRect(edge);
     painter.setPen(palette().color(QPalette::Light));
     painter.drawRect(edge.translated(1, 1));
-    if (title().isEmpty())
+    // The caption lies in the band of one text line at the top; a repaint below it (a box in the
+    // frame showing a new value) need not lay its text out again.
+    if (title().isEmpty() || event->rect().top() >= metrics.height())
         return;
     const QRect caption(kCaptionIndent, 0, metrics.horizontalAdvance(title()) + 2 * kCaptionPadding,
                         metrics.height());

@@ -1,6 +1,7 @@
 #include "app/around_window.h"
 #include "app/command_line.h"
 #include "app/frm_main.h"
+#include "app/run_environment.h"
 #include "app/signal_quit.h"
 #include "app/translation.h"
 #include "serial/port_listing.h"
@@ -39,7 +40,9 @@ int editSavedPorts(const ToolCommandLine &commandLine) {
 }
 
 int runWindow(int argc, char *argv[], const ToolOptions &options, std::unique_ptr<CsvLog> log) {
+    RunEnvironment environment;
     QApplication app(argc, argv);
+    environment.restore();
     if (!options.language.isEmpty() && !translation::install(options.language)) {
         print(stderr, QStringLiteral("gx7140r-tool: no translation for '%1' found in %2\n")
                           .arg(options.language, translation::folders().join(u' ')));

@@ -10,6 +10,8 @@
 #include "app/around_window.h"
 #include "app/command_line.h"
 #include "app/frm_main.h"
+#include "app/run_environment.h"
+#include "bench_support.h"
 #include "serial/comm_control.h"
 #include "serial/qt_comm_control.h"
 #include "sim_runner.h"
@@ -22,7 +24,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -37,13 +39,6 @@ Stats stats(std::vector<double> samples) {
         return {};
     return {samples[samples.size() / 2],
             samples[std::min(samples.size() - 1, samples.size() * 99 / 100)]};
-}
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 std::unique_ptr<frmMain> windowOn(const QString &path) {
@@ -136,17 +131,23 @@ int poll(int seconds, int interval, const QString &path, const ToolOptions &opti
     }
     AroundWindow around(*window, std::move(log), options.trend);
     around.showBeside(*window);
+    letWindowSettle();
+    PaintCounter counter;
+    qApp->installEventFilter(&counter);
     std::vector<qint64> ticks;
     QElapsedTimer clock;
     clock.start();
     QObject::connect(&window->Timer2, &WindowTimer::Timer,
                      [&] { ticks.push_back(clock.nsecsElapsed()); });
     const double cpuBefore = cpuSeconds();
+    const Usage usage;
+    std::optional<CallgrindStretch> callgrind(std::in_place);
     window->ui.txtTimerSet->setText(QString::number(interval));
     window->cmdOneM_Click();
     QTimer::singleShot(seconds * 1000 + interval / 2, Qt::PreciseTimer, qApp,
                        &QCoreApplication::quit);
     qApp->exec();
+    callgrind.reset();
     window->cmdStopOnce_Click();
     const qint64 elapsedMs = clock.elapsed();
     const double cpu = cpuSeconds() - cpuBefore;
@@ -157,14 +158,17 @@ int poll(int seconds, int interval, const QString &path, const ToolOptions &opti
     // The ideal count over the time actually measured (the stop may come late on a busy machine).
     std::printf("poll_interval_ms %d\npoll_seconds %d\npoll_requests %d\npoll_ideal %lld\n",
                 interval, seconds, sent, elapsedMs / interval);
+    std::printf("poll_repaint_passes %ld\npoll_paint_events %ld\n", counter.passes, counter.paints);
     std::printf("poll_replies %d\npoll_cpu_s %.4f\npoll_dev_p99_ms %.4f\npoll_dev_median_ms %.4f\n",
                 window->RecCount - 1, cpu, stats(deviation).p99, stats(deviation).median);
+    usage.print("poll");
     return 0;
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
+    const RunEnvironment environment; // as the program does
     QApplication app(argc, argv);
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (mode == QStringLiteral("roundtrip"))

@@ -2,6 +2,7 @@
 // line, for a given number of seconds; prints memory, descriptors and the exchange counts.
 //   soak [seconds=600] [noise-every=3]
 #include "app/frm_main.h"
+#include "app/run_environment.h"
 #include "serial/qt_comm_control.h"
 #include "sim_runner.h"
 
@@ -31,6 +32,7 @@ int openDescriptors() {
 int main(int argc, char *argv[]) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    const RunEnvironment environment; // as the program does
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 600;
     const int noiseEvery = argc > 2 ? std::atoi(argv[2]) : 3;

@@ -10,6 +10,7 @@ void frmMain::issueConfigurationRequest(modbus::Frame frame, int kind, int thres
     CmdType = qint16(kind);
     CmdText.clear();
     ui.txtState->clear();
+    settleReceiveBox();
     prepareForRequest();
     sealFrame(frame);
     CmdText = modbus::requestHexText(frame);

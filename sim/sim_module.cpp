@@ -20,7 +20,6 @@ namespace {
 
 constexpr std::size_t kMaxFrame = 256;
 constexpr int kPollMs = 20;
-constexpr std::uint16_t kDefaults[kRegisterCount] = {450, 0, 1, 0, 2000, 1000, 0, 2000, 0, 0};
 constexpr int kHighestLibmodbusSlave = 247;
 
 constexpr std::pair<speed_t, int> kSpeeds[] = {{B1200, 1200},   {B2400, 2400},    {B4800, 4800},
@@ -97,10 +96,10 @@ Module::Module(Options options)
     ctx_ = modbus_new_rtu("/dev/null", options.baud, 'N', 8, 1);
     mapping_ = modbus_mapping_new_start_address(0, 0, 0, 0, 0, kSlaveAddressRegister + 1, 0, 0);
     for (int i = 0; i < kRegisterCount; ++i)
-        mapping_->tab_registers[i] = kDefaults[i];
+        mapping_->tab_registers[i] = kDefaultRegisters[i];
     for (const modbus::ModuleField &field : modbus::kModuleFields) {
         if (field.parameter)
-            mapping_->tab_registers[*field.parameter] = kDefaults[field.address];
+            mapping_->tab_registers[*field.parameter] = kDefaultRegisters[field.address];
     }
     mapping_->tab_registers[kSlaveAddressRegister] = std::uint16_t(options.slave);
     modbus_set_byte_timeout(ctx_, 0, 2000);
@@ -293,12 +292,16 @@ void Module::afterReply(const std::vector<std::uint8_t> &frame) {
     }
 }
 
+std::uint16_t driftedConcentration(double seconds, std::mt19937 &random) {
+    const double wave = 40.0 * std::sin(seconds / 30.0) + 10.0 * std::sin(seconds / 4.0);
+    std::uniform_int_distribution<int> jitter(-2, 2);
+    return std::uint16_t(std::lround(450.0 + wave) + jitter(random));
+}
+
 void Module::driftConcentration() {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-    const double wave = 40.0 * std::sin(seconds / 30.0) + 10.0 * std::sin(seconds / 4.0);
-    std::uniform_int_distribution<int> jitter(-2, 2);
-    mapping_->tab_registers[0] = std::uint16_t(std::lround(450.0 + wave) + jitter(random_));
+    mapping_->tab_registers[0] = driftedConcentration(seconds, random_);
     mapping_->tab_registers[1] = mapping_->tab_registers[0] > mapping_->tab_registers[7] ? 1 : 0;
 }
 

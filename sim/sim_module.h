@@ -50,6 +50,13 @@ struct Options {
 // 7 alarm high, 8, 9; the configuration registers 0x0A02..0x0A07 and the address register 0x0B00.
 inline constexpr int kRegisterCount = modbus::kMeasurementRegisterCount;
 inline constexpr int kSlaveAddressRegister = modbus::kSlaveAddressRegister;
+// The registers 0..9 after start-up.
+inline constexpr std::array<std::uint16_t, kRegisterCount> kDefaultRegisters = {
+    450, 0, 1, 0, 2000, 1000, 0, 2000, 0, 0};
+
+// The drifting gas concentration (ppm) `seconds` after the module started: a slow wave around
+// 450 ppm and a jitter of -2..2 ppm drawn from `random`, one draw per reading.
+std::uint16_t driftedConcentration(double seconds, std::mt19937 &random);
 
 // A GX7140R module on a pseudo-terminal. Requests are framed by the line's silence; libmodbus
 // checks each one addressed to this module (CRC included) and builds the reply.
