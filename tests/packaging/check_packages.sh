@@ -101,7 +101,7 @@ for package in "${!deb_of[@]}"; do
     fi
     [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "$package: version differs"
 
-    root=$work/root/$package
+    root=$work/unpacked/$package
     mkdir -p "$root"
     dpkg-deb -x "$deb" "$root"
     changelog=$root/usr/share/doc/$package/changelog.Debian.gz
@@ -125,7 +125,7 @@ for package in "${!deb_of[@]}"; do
 done
 
 # The installed README: the user part only, and every file it links is beside it.
-doc=$work/root/gx7140r-tool/usr/share/doc/gx7140r-tool
+doc=$work/unpacked/gx7140r-tool/usr/share/doc/gx7140r-tool
 if [[ -f $doc/README.md ]]; then
     for developer_text in ./run.sh ./test.sh 'cpack -G' 'repository only' 'How the code is laid out'; do
         grep -qF -- "$developer_text" "$doc/README.md" && fail "installed README has '$developer_text'"
