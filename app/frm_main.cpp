@@ -7,11 +7,9 @@
 #include "serial/comm_control.h"
 #include "serial/line_settings.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QScrollBar>
 #include <QTimer>
 
 using namespace window_texts;
@@ -244,19 +242,6 @@ void frmMain::setTextColour(QWidget *box, const QColor &colour) {
     QPalette palette = box->palette();
     palette.setColor(QPalette::Text, colour);
     box->setPalette(palette);
-}
-
-void frmMain::settleReceiveBox() {
-    // A text that needs the scroll bar, or no longer needs it, shows or hides the bar through a
-    // queued call; that posts a layout request to the box, and a shown bar posts a request to be
-    // painted. Qt would handle those only after the repaint already pending, and then repaint the
-    // box's edge once more.
-    QCoreApplication::sendPostedEvents(ui.txtState, QEvent::MetaCall);
-    QCoreApplication::sendPostedEvents(ui.txtState, QEvent::LayoutRequest);
-    for (QScrollBar *bar : {ui.txtState->verticalScrollBar(), ui.txtState->horizontalScrollBar()}) {
-        QCoreApplication::sendPostedEvents(bar->parentWidget(), QEvent::UpdateLater);
-        QCoreApplication::sendPostedEvents(bar, QEvent::UpdateLater);
-    }
 }
 
 bool frmMain::showText(QLineEdit *box, const QString &text) {

@@ -131,9 +131,6 @@ private:
     // The port list's tooltip and accessible description: where the selected entry leads.
     void describePortList();
     static void setTextColour(QWidget *box, const QColor &colour);
-    // After the receive box's text changed: lays the box out at once, so that the next repaint
-    // draws it once, scroll bar shown or hidden, rather than once more after a later layout pass.
-    void settleReceiveBox();
     // Sets the text only when it differs (a new text costs a layout and a repaint); true if set.
     static bool showText(QLineEdit *box, const QString &text);
     static qint64 counterValue(const QLabel *counter);

@@ -1,7 +1,9 @@
 #include "receive_box.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTextBlock>
 
 ReceiveBox::ReceiveBox(QWidget *parent) : QPlainTextEdit(parent) {
@@ -23,6 +25,21 @@ QString cutToRoom(QString text, int room) {
 
 void ReceiveBox::setText(const QString &text) {
     setPlainText(cutToRoom(text, kMaxLength));
+    settle();
+}
+
+void ReceiveBox::clearText() {
+    clear();
+    settle();
+}
+
+void ReceiveBox::settle() {
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    QCoreApplication::sendPostedEvents(this, QEvent::LayoutRequest);
+    for (QScrollBar *bar : {verticalScrollBar(), horizontalScrollBar()}) {
+        QCoreApplication::sendPostedEvents(bar->parentWidget(), QEvent::UpdateLater);
+        QCoreApplication::sendPostedEvents(bar, QEvent::UpdateLater);
+    }
 }
 
 int ReceiveBox::roomFor(int replaced) const {

@@ -13,8 +13,10 @@ public:
 
     explicit ReceiveBox(QWidget *parent = nullptr);
 
-    // The text, cut to kMaxLength.
+    // The text, cut to kMaxLength; the box is laid out at once (see settle()).
     void setText(const QString &text);
+    // Empties the box and lays it out at once.
+    void clearText();
 
 protected:
     void insertFromMimeData(const QMimeData *source) override;
@@ -22,4 +24,9 @@ protected:
 
 private:
     int roomFor(int replaced) const;
+    // A text that needs the scroll bar, or no longer needs it, shows or hides the bar through a
+    // queued call; that posts a layout request to the box, and a shown bar posts a request to be
+    // painted. Qt would handle those only after the repaint already pending, and then repaint the
+    // box's edge once more: handled now, the next repaint draws the box once.
+    void settle();
 };

@@ -26,8 +26,6 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QTimer>
 
 #include <cstdio>
@@ -101,17 +99,6 @@ QString requestText() {
     return modbus::requestHexText(frame);
 }
 
-// Lets the receive box show or hide its scroll bar and lay itself out now rather than after the
-// pending repaint, which would then paint the box a second time.
-void settle(QPlainTextEdit *box) {
-    QCoreApplication::sendPostedEvents(box, QEvent::MetaCall);
-    QCoreApplication::sendPostedEvents(box, QEvent::LayoutRequest);
-    for (QScrollBar *bar : {box->verticalScrollBar(), box->horizontalScrollBar()}) {
-        QCoreApplication::sendPostedEvents(bar->parentWidget(), QEvent::UpdateLater);
-        QCoreApplication::sendPostedEvents(bar, QEvent::UpdateLater);
-    }
-}
-
 void setIfChanged(QLineEdit *box, const QString &text) {
     if (box->text() != text)
         box->setText(text);
@@ -163,7 +150,6 @@ int main(int argc, char *argv[]) {
         ++received;
         ui.lblErrCounter->setText(QString::number(received + 1));
         ui.txtState->setText(r.hexText);
-        settle(ui.txtState);
         for (std::size_t box = 0; box < r.values.size(); ++box)
             setIfChanged(window.txtValue[box], r.values[box]);
         ui.imgConnected->raise();
@@ -173,8 +159,7 @@ int main(int argc, char *argv[]) {
     tick.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         ++sent;
-        ui.txtState->clear();
-        settle(ui.txtState);
+        ui.txtState->clearText();
         ui.lblCounter->setText(QString::number(sent + 1));
         ui.ImgYellow->raise();
         ui.Picture2->setAccessibleDescription(window_texts::kLampYellow);

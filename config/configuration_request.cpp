@@ -9,8 +9,7 @@ void frmMain::issueConfigurationRequest(modbus::Frame frame, int kind, int thres
                                         KeepThreshold keepInRecThreshold) {
     CmdType = qint16(kind);
     CmdText.clear();
-    ui.txtState->clear();
-    settleReceiveBox();
+    ui.txtState->clearText();
     prepareForRequest();
     sealFrame(frame);
     CmdText = modbus::requestHexText(frame);

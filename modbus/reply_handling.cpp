@@ -22,7 +22,6 @@ void frmMain::MSComm1_OnComm() {
     const modbus::DecodedReply reply = modbus::decodeReply(block, CmdType);
 
     ui.txtState->setText(reply.hexText);
-    settleReceiveBox();
     // A reply that is not a whole, valid frame of the pending kind is shown in red, not decoded.
     setTextColour(ui.txtState, reply.rejected ? kRejectedReplyColour : defaultStateColour_);
     ui.txtState->setAccessibleDescription(reply.rejected ? shown(kRejectedReplyDescription)
