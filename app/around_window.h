@@ -1,6 +1,6 @@
 #pragma once
 
-#include "record/csv_log.h"
+#include "core/csv_log.h"
 
 #include <memory>
 

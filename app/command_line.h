@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/port_mapping.h"
+#include "core/port_mapping.h"
 
 #include <QList>
 #include <QString>

@@ -2,10 +2,10 @@
 
 #include "line_shape.h"
 #include "list_accessible.h"
-#include "numeric_text.h"
+#include "core/numeric_text.h"
 #include "product_page.h"
 #include "serial/comm_control.h"
-#include "serial/line_settings.h"
+#include "core/line_settings.h"
 
 #include <QDesktopServices>
 #include <QMessageBox>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "message_seam.h"
-#include "modbus/frame_codec.h"
-#include "modbus/input_checks.h"
-#include "modbus/reply_decoder.h"
+#include "core/frame_codec.h"
+#include "core/input_checks.h"
+#include "core/reply_decoder.h"
 #include "polling/window_timer.h"
 #include "ui_frm_main.h"
 #include "window_texts.h"

@@ -4,7 +4,7 @@
 #include "app/run_environment.h"
 #include "app/signal_quit.h"
 #include "app/translation.h"
-#include "serial/port_listing.h"
+#include "core/port_listing.h"
 #include "serial/qt_comm_control.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/line_settings.h"
+#include "core/line_settings.h"
 
 #include <QColor>
 #include <QCoreApplication>

@@ -17,8 +17,8 @@
 #include "app/frm_main.h"
 #include "app/run_environment.h"
 #include "bench_support.h"
-#include "modbus/frame_codec.h"
-#include "modbus/module_protocol.h"
+#include "core/frame_codec.h"
+#include "core/module_protocol.h"
 #include "serial/comm_control.h"
 #include "sim_module.h"
 

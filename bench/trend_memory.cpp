@@ -1,6 +1,6 @@
 // The trend model at its bound: 24 hours of readings at the window's fastest polling (50 ms),
 // then what one redraw of the whole span asks of it (800 columns). Prints "key value" lines.
-#include "trend/trend_model.h"
+#include "core/trend_model.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

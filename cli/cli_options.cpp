@@ -1,9 +1,9 @@
 #include "cli_options.h"
 
-#include "app/numeric_text.h"
-#include "modbus/input_checks.h"
-#include "serial/line_settings.h"
-#include "serial/port_mapping.h"
+#include "core/numeric_text.h"
+#include "core/input_checks.h"
+#include "core/line_settings.h"
+#include "core/port_mapping.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "modbus/module_map.h"
+#include "core/module_map.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 // gx7140r-cli: the GX7140R module from scripts and production lines.
 #include "commands.h"
-#include "serial/port_mapping.h"
+#include "core/port_mapping.h"
 
 int main(int argc, char *argv[]) {
     QStringList arguments;

@@ -1,9 +1,9 @@
 #include "module_master.h"
 
-#include "modbus/exchange_record.h"
-#include "modbus/frame_codec.h"
-#include "modbus/module_protocol.h"
-#include "serial/line_settings.h"
+#include "core/exchange_record.h"
+#include "core/frame_codec.h"
+#include "core/module_protocol.h"
+#include "core/line_settings.h"
 
 #include <modbus/modbus.h>
 

@@ -1,6 +1,6 @@
 #include "record_format.h"
 
-#include "modbus/reply_decoder.h"
+#include "core/reply_decoder.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

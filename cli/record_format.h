@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli_options.h"
-#include "modbus/exchange_record.h"
+#include "core/exchange_record.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,6 +1,6 @@
 // What the address change, the address read and the parameter writes share.
 #include "app/frm_main.h"
-#include "modbus/input_checks.h"
+#include "core/input_checks.h"
 #include "serial/comm_control.h"
 
 using namespace window_texts;

@@ -1,7 +1,7 @@
 // "执行" changes the module's slave address; "读地址" reads it.
 #include "app/frm_main.h"
-#include "modbus/input_checks.h"
-#include "modbus/module_protocol.h"
+#include "core/input_checks.h"
+#include "core/module_protocol.h"
 
 void frmMain::cmdChangeID_Click() {
     // The first check that fails ends the click with its message.

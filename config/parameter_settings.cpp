@@ -1,7 +1,7 @@
 // "设置" buttons: write the number in txtValue(i + 2) to register 0x0A00 + i + 2.
 #include "app/frm_main.h"
-#include "modbus/input_checks.h"
-#include "modbus/module_protocol.h"
+#include "core/input_checks.h"
+#include "core/module_protocol.h"
 
 void frmMain::cmdSet_Click(int Index) {
     if (Index < 0 || Index >= modbus::kParameterButtonCount)

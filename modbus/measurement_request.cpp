@@ -1,7 +1,7 @@
 // The single measurement: a click on "单次", and every tick of the cyclic polling.
 #include "app/frm_main.h"
-#include "app/numeric_text.h"
-#include "modbus/module_protocol.h"
+#include "core/numeric_text.h"
+#include "core/module_protocol.h"
 #include "serial/comm_control.h"
 
 using namespace window_texts;

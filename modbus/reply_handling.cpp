@@ -1,7 +1,7 @@
 // Every event of the serial control: counted; a receive event is shown, decoded by the pending
 // kind and turns the lamp green.
 #include "app/frm_main.h"
-#include "modbus/reply_decoder.h"
+#include "core/reply_decoder.h"
 #include "serial/comm_control.h"
 
 #include <limits>

@@ -1,6 +1,6 @@
 // What every request builder shares: the CRC, the serial preparation and the sending.
 #include "app/frm_main.h"
-#include "app/numeric_text.h"
+#include "core/numeric_text.h"
 #include "serial/comm_control.h"
 
 using namespace window_texts;

@@ -1,7 +1,7 @@
 // "循环" and "停止", and the tick of Timer2.
 #include "app/frm_main.h"
-#include "app/numeric_text.h"
-#include "modbus/input_checks.h"
+#include "core/numeric_text.h"
+#include "core/input_checks.h"
 
 using namespace window_texts;
 

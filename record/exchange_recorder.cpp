@@ -1,8 +1,8 @@
 #include "exchange_recorder.h"
 
 #include "app/frm_main.h"
-#include "modbus/module_protocol.h"
-#include "modbus/reply_decoder.h"
+#include "core/module_protocol.h"
+#include "core/reply_decoder.h"
 #include "serial/comm_control.h"
 
 using modbus::ExchangeRecord;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "csv_log.h"
+#include "core/csv_log.h"
 
 #include <QObject>
 #include <QPointer>

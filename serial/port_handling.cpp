@@ -1,6 +1,6 @@
 // The port list, the baud list, the open and close buttons.
 #include "app/frm_main.h"
-#include "app/numeric_text.h"
+#include "core/numeric_text.h"
 #include "serial/comm_control.h"
 
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "comm_control.h"
-#include "line_settings.h"
-#include "port_mapping.h"
+#include "core/line_settings.h"
+#include "core/port_mapping.h"
 
 #include <QSerialPort>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "modbus/module_map.h"
+#include "core/module_map.h"
 
 #include <array>
 #include <atomic>
@@ -45,7 +45,7 @@ struct Options {
     unsigned seed = 7140;
 };
 
-// Registers as the module keeps them (modbus/module_map.h): 0 gas concentration (ppm), 1 alarm
+// Registers as the module keeps them (core/module_map.h): 0 gas concentration (ppm), 1 alarm
 // state, 2 range coefficient, 3 range low, 4 range high, 5 display calibration, 6 alarm low,
 // 7 alarm high, 8, 9; the configuration registers 0x0A02..0x0A07 and the address register 0x0B00.
 inline constexpr int kRegisterCount = modbus::kMeasurementRegisterCount;

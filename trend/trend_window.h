@@ -1,6 +1,6 @@
 #pragma once
 
-#include "trend_model.h"
+#include "core/trend_model.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

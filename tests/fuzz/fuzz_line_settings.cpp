@@ -1,5 +1,5 @@
 // Any text as the serial settings string.
-#include "serial/line_settings.h"
+#include "core/line_settings.h"
 
 #include <cstdlib>
 

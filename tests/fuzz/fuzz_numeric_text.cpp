@@ -1,5 +1,5 @@
 // Any text through the numeric test and the number conversions.
-#include "app/numeric_text.h"
+#include "core/numeric_text.h"
 
 #include <QString>
 

@@ -2,9 +2,9 @@
 // change only when the block begins with a whole read reply whose CRC checks out.
 #include "app/frm_main.h"
 #include "fake_comm_control.h"
-#include "modbus/frame_codec.h"
-#include "modbus/module_protocol.h"
-#include "modbus/reply_decoder.h"
+#include "core/frame_codec.h"
+#include "core/module_protocol.h"
+#include "core/reply_decoder.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>

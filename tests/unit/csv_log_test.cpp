@@ -1,4 +1,4 @@
-#include "record/csv_log.h"
+#include "core/csv_log.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
-#include "modbus/exchange_record.h"
-#include "modbus/module_protocol.h"
+#include "core/exchange_record.h"
+#include "core/module_protocol.h"
 
 #include <QTimeZone>
 

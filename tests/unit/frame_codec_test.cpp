@@ -1,4 +1,4 @@
-#include "modbus/frame_codec.h"
+#include "core/frame_codec.h"
 
 #include <gtest/gtest.h>
 

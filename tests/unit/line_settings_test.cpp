@@ -1,4 +1,4 @@
-#include "serial/line_settings.h"
+#include "core/line_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/numeric_text.h"
+#include "core/numeric_text.h"
 
 #include <QString>
 #include <gtest/gtest.h>

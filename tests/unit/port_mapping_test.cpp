@@ -1,5 +1,4 @@
-#include "app/command_line.h"
-#include "serial/port_mapping.h"
+#include "core/port_mapping.h"
 
 #include <QTemporaryDir>
 
@@ -79,46 +78,6 @@ TEST(SavedPortMapping, SaveForgetAndReload) {
               (PortMap{{1, "/dev/serial/by-id/usb-x"}, {3, "/dev/ttyUSB1"}}));
     ASSERT_TRUE(saved.forget(1));
     EXPECT_EQ(saved.load(), (PortMap{{3, "/dev/ttyUSB1"}}));
-}
-
-TEST(ToolCommandLine, OptionsAndUsageErrors) {
-    using Action = ToolCommandLine::Action;
-    struct Case {
-        QStringList arguments;
-        Action action;
-    };
-    const Case cases[] = {
-        {{}, Action::RunWindow},
-        {{"--port", "COM1=/dev/ttyUSB0", "--port=COM2=/dev/ttyUSB1"}, Action::RunWindow},
-        {{"--lang", "en"}, Action::RunWindow},
-        {{"--lang", "zh"}, Action::RunWindow},
-        {{"--help"}, Action::ShowHelp},
-        {{"-h", "--bogus"}, Action::UsageError},
-        {{"-V"}, Action::ShowVersion},
-        {{"--list-ports", "--port", "COM2=/dev/ttyS0"}, Action::ListPorts},
-        {{"--save-port", "COM3=/dev/ttyUSB0"}, Action::EditSavedPorts},
-        {{"--forget-port", "COM3"}, Action::EditSavedPorts},
-        {{"--forget-port", "COM3", "--list-ports"}, Action::UsageError},
-        {{"--bogus"}, Action::UsageError},
-        {{"-x"}, Action::UsageError},
-        {{"--port"}, Action::UsageError},
-        {{"--port", "COM1"}, Action::UsageError},
-        {{"--port", "COM256=/dev/ttyUSB0"}, Action::UsageError},
-        {{"--save-port", "COM0=/dev/ttyUSB0"}, Action::UsageError},
-        {{"--forget-port", "ttyUSB0"}, Action::UsageError},
-        {{"--lang", "fr"}, Action::UsageError},
-        {{"COM1"}, Action::UsageError},
-    };
-    for (const Case &c : cases) {
-        const ToolCommandLine parsed = parseToolCommandLine(c.arguments);
-        EXPECT_EQ(parsed.action, c.action) << c.arguments.join(u' ').toStdString();
-        EXPECT_EQ(parsed.error.isEmpty(), c.action != Action::UsageError);
-        EXPECT_FALSE(parsed.error.contains(u'\n'));
-    }
-    const ToolCommandLine run = parseToolCommandLine(
-        {"--port", "COM1=/dev/ttyUSB0", "--port", "COM1=/dev/ttyUSB1", "--lang", "EN"});
-    EXPECT_EQ(run.options.ports, (PortMap{{1, "/dev/ttyUSB1"}})); // the last one counts
-    EXPECT_EQ(run.options.language, QStringLiteral("en"));
 }
 
 } // namespace

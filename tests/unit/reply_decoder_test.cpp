@@ -1,5 +1,5 @@
-#include "modbus/module_protocol.h"
-#include "modbus/reply_decoder.h"
+#include "core/module_protocol.h"
+#include "core/reply_decoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "modbus/module_protocol.h"
-#include "trend/trend_model.h"
+#include "core/module_protocol.h"
+#include "core/trend_model.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "modbus/exchange_record.h"
+#include "core/exchange_record.h"
 
 #include <QIODevice>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "input_checks.h"
 
-#include "app/numeric_text.h"
+#include "core/numeric_text.h"
 #include "module_map.h"
 
 #include <cmath>

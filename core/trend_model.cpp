@@ -1,6 +1,6 @@
 #include "trend_model.h"
 
-#include "modbus/module_protocol.h"
+#include "core/module_protocol.h"
 
 #include <algorithm>
 #include <iterator>
