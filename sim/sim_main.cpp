@@ -2,12 +2,15 @@
 #include "port_link.h"
 #include "sim_module.h"
 
+#include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <getopt.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -30,8 +33,12 @@ void endOnSignals() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
+// libmodbus answers at slave addresses 1..247, fewer than the module's 1..250.
+constexpr int kLowestSlave = 1;
+constexpr int kHighestSlave = 247;
+
 void usage() {
-    std::fputs(
+    std::printf(
         "Usage: gx7140r-sim [OPTION]...\n"
         "Play a GX7140R carbon-dioxide sensor module, a Modbus RTU slave, on a pseudo-terminal:\n"
         "registers 0..9 with a slowly drifting CO2 value, the writable configuration registers\n"
@@ -42,12 +49,12 @@ void usage() {
         "  --com N          link the terminal as /dev/COMn, the tool's COMn (default 1; 0: no\n"
         "                   link)\n"
         "  --link PATH      link the terminal as PATH instead\n"
-        "  --slave A        answer at slave address A, 1..247 (default 1)\n"
-        "  --baud B         line speed for --paced and --strict-baud (default 9600)\n"
+        "  --slave A        answer at slave address A, %d..%d (default %d)\n"
+        "  --baud B         line speed for --paced and --strict-baud (default %d)\n"
         "  --paced          replies take the line's real time (10 bits a byte)\n"
         "  --strict-baud    answer only when the terminal is set to --baud, as a real module\n"
         "                   does (otherwise any speed will do: a pty has none of its own)\n"
-        "  --steady         no drift: the gas concentration stays at 450 ppm\n"
+        "  --steady         no drift: the gas concentration stays at %d ppm\n"
         "  --fault MODE     corrupt or withhold replies: none, bad-crc, silence, exception,\n"
         "                   noise, split, junk, vanish (the port disappears and a new one\n"
         "                   comes two seconds later)\n"
@@ -55,6 +62,7 @@ void usage() {
         "  --seconds S      stop after S seconds (default: run until interrupted)\n"
         "  -h, --help       show this help and exit\n"
         "  -V, --version    show the version and exit\n"
+        "Options take their value as the next argument or after '=' (--slave=2).\n"
         "\n"
         "The link:\n"
         "  The link is made only when nothing is at its path; a stale link the simulator left\n"
@@ -69,15 +77,20 @@ void usage() {
         "  0  stopped by a signal or after --seconds\n"
         "  1  no pseudo-terminal could be made\n"
         "  2  a usage error\n",
-        stdout);
+        kLowestSlave, kHighestSlave, sim::Options{}.slave, sim::Options{}.baud,
+        int(sim::kDefaultRegisters[0]));
 }
 
+// A whole number in low..high written in decimal digits only: no sign, blank, point or exponent.
 bool number(const char *text, int low, int high, int &out) {
-    char *end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (!text[0] || *end || value < low || value > high)
+    const char *end = text + std::strlen(text);
+    if (text == end || !std::all_of(text, end, [](char c) { return c >= '0' && c <= '9'; }))
         return false;
-    out = int(value);
+    int value = 0;
+    const auto [stop, error] = std::from_chars(text, end, value);
+    if (error != std::errc{} || stop != end || value < low || value > high)
+        return false;
+    out = value;
     return true;
 }
 
@@ -133,40 +146,83 @@ int main(int argc, char *argv[]) {
     int seconds = 0;
     std::string linkPath;
     bool linkGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const char *value = i + 1 < argc ? argv[i + 1] : "";
+    enum : int {
+        Com = 1000,
+        Link,
+        Slave,
+        Baud,
+        Paced,
+        StrictBaud,
+        Steady,
+        FaultMode,
+        FaultEvery,
+        Seconds
+    };
+    static const option longOptions[] = {
+        {"com", required_argument, nullptr, Com},
+        {"link", required_argument, nullptr, Link},
+        {"slave", required_argument, nullptr, Slave},
+        {"baud", required_argument, nullptr, Baud},
+        {"paced", no_argument, nullptr, Paced},
+        {"strict-baud", no_argument, nullptr, StrictBaud},
+        {"steady", no_argument, nullptr, Steady},
+        {"fault", required_argument, nullptr, FaultMode},
+        {"fault-every", required_argument, nullptr, FaultEvery},
+        {"seconds", required_argument, nullptr, Seconds},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
+        {nullptr, 0, nullptr, 0},
+    };
+    opterr = 0; // one message of our own below
+    for (int choice; (choice = getopt_long(argc, argv, "+hV", longOptions, nullptr)) != -1;) {
         bool ok = true;
-        if (arg == "--com")
-            ok = number(value, 0, 255, com), ++i;
-        else if (arg == "--link")
-            linkPath = value, linkGiven = true, ++i;
-        else if (arg == "--slave")
-            ok = number(value, 1, 247, options.slave), ++i;
-        else if (arg == "--baud")
-            ok = number(value, 50, 4000000, options.baud), ++i;
-        else if (arg == "--paced")
+        switch (choice) {
+        case Com:
+            ok = number(optarg, 0, 255, com);
+            break;
+        case Link:
+            linkPath = optarg, linkGiven = true;
+            break;
+        case Slave:
+            ok = number(optarg, kLowestSlave, kHighestSlave, options.slave);
+            break;
+        case Baud:
+            ok = number(optarg, 50, 4000000, options.baud);
+            break;
+        case Paced:
             options.paced = true;
-        else if (arg == "--strict-baud")
+            break;
+        case StrictBaud:
             options.strictBaud = true;
-        else if (arg == "--steady")
+            break;
+        case Steady:
             options.drift = false;
-        else if (arg == "--fault")
-            ok = sim::parseFault(value, options.fault), ++i;
-        else if (arg == "--fault-every")
-            ok = number(value, 1, 1000000, options.faultEvery), ++i;
-        else if (arg == "--seconds")
-            ok = number(value, 1, 86400 * 365, seconds), ++i;
-        else if (arg == "-h" || arg == "--help")
+            break;
+        case FaultMode:
+            ok = sim::parseFault(optarg, options.fault);
+            break;
+        case FaultEvery:
+            ok = number(optarg, 1, 1000000, options.faultEvery);
+            break;
+        case Seconds:
+            ok = number(optarg, 1, 86400 * 365, seconds);
+            break;
+        case 'h':
             return usage(), 0;
-        else if (arg == "-V" || arg == "--version")
+        case 'V':
             return std::puts("gx7140r-sim " GX7140R_VERSION), 0;
-        else
+        default:
             ok = false;
+        }
         if (!ok) {
-            std::fprintf(stderr, "gx7140r-sim: bad argument near '%s' (see --help)\n", arg.c_str());
+            std::fprintf(stderr, "gx7140r-sim: bad argument near '%s' (see --help)\n",
+                         argv[optind - 1]);
             return 2;
         }
+    }
+    if (optind < argc) {
+        std::fprintf(stderr, "gx7140r-sim: bad argument near '%s' (see --help)\n", argv[optind]);
+        return 2;
     }
     if (linkGiven)
         com = 0; // the link's name says nothing about a COM number
