@@ -16,6 +16,8 @@ build_packages=(
     fonts-wqy-zenhei
     xvfb xauth at-spi2-core python3-pyatspi
     dpkg-dev help2man man-db lintian appstream
+    # the end-to-end tests of RTU over TCP and of feeding an MQTT broker
+    socat mosquitto mosquitto-clients
 )
 run_packages=(xvfb xauth)
 
