@@ -62,8 +62,8 @@ DeviceAccess deviceAccess(const QString &path) {
     access.owner = userName(facts.st_uid);
     access.group = groupName(facts.st_gid);
     access.mode = facts.st_mode;
-    access.memberSinceLogIn = !access.canOpen && groupMayReadAndWrite(facts.st_mode) &&
-                              listedInGroup(facts.st_gid);
+    access.memberSinceLogIn =
+        !access.canOpen && groupMayReadAndWrite(facts.st_mode) && listedInGroup(facts.st_gid);
 #else
     Q_UNUSED(path);
 #endif

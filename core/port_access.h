@@ -5,11 +5,11 @@
 // Whether this user may open a serial device for reading and writing, and if not, why and what
 // mends it: what --list-ports says beside each device.
 struct DeviceAccess {
-    bool known = false;   // the device could be examined (it exists)
-    bool canOpen = true;  // readable and writable by this process
-    QString owner;        // user name, or the number when it has none
-    QString group;        // group name, or the number when it has none
-    unsigned mode = 0;    // the file's type and permission bits, as stat() gives them
+    bool known = false;            // the device could be examined (it exists)
+    bool canOpen = true;           // readable and writable by this process
+    QString owner;                 // user name, or the number when it has none
+    QString group;                 // group name, or the number when it has none
+    unsigned mode = 0;             // the file's type and permission bits, as stat() gives them
     bool memberSinceLogIn = false; // in the device's group, but not yet in this session
 };
 

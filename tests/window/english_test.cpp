@@ -128,8 +128,8 @@ void EnglishTest::captionsUseTheWordsOfTheLogAndTheCommandLine() {
                  qPrintable(caption + QStringLiteral(" / ") + key));
         if (field.settingName.empty())
             continue;
-        const QString setting = QString::fromLatin1(field.settingName.data(),
-                                                    qsizetype(field.settingName.size()));
+        const QString setting =
+            QString::fromLatin1(field.settingName.data(), qsizetype(field.settingName.size()));
         QCOMPARE(QString(caption).replace(u' ', u'-'), setting);
     }
 }
