@@ -1,6 +1,7 @@
 // gx7140r-sim: a GX7140R CO2 sensor module on a pseudo-terminal, for demonstrations and tests.
 #include "port_link.h"
 #include "sim_module.h"
+#include "tcp_server.h"
 
 #include <atomic>
 #include <chrono>
@@ -52,6 +53,9 @@ void usage() {
         "                   noise, split, junk, vanish (the port disappears and a new one\n"
         "                   comes two seconds later)\n"
         "  --fault-every N  the fault hits every n-th reply (default 1)\n"
+        "  --tcp [HOST:]PORT  also serve Modbus TCP on HOST (default 127.0.0.1), as an\n"
+        "                   Ethernet gateway in front of the module: unit id and PDU go to the\n"
+        "                   module as RTU frames, its replies come back\n"
         "  --seconds S      stop after S seconds (default: run until interrupted)\n"
         "  -h, --help       show this help and exit\n"
         "  -V, --version    show the version and exit\n"
@@ -133,6 +137,7 @@ int main(int argc, char *argv[]) {
     int seconds = 0;
     std::string linkPath;
     bool linkGiven = false;
+    std::string tcpAddress;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const char *value = i + 1 < argc ? argv[i + 1] : "";
@@ -155,6 +160,8 @@ int main(int argc, char *argv[]) {
             ok = sim::parseFault(value, options.fault), ++i;
         else if (arg == "--fault-every")
             ok = number(value, 1, 1000000, options.faultEvery), ++i;
+        else if (arg == "--tcp")
+            ok = sim::TcpServer::validAddress(value), tcpAddress = value, ++i;
         else if (arg == "--seconds")
             ok = number(value, 1, 86400 * 365, seconds), ++i;
         else if (arg == "-h" || arg == "--help")
@@ -187,6 +194,15 @@ int main(int argc, char *argv[]) {
     std::fflush(stdout);
     if (!linkPath.empty())
         linkTerminal(link, module.portPath(), com);
+    sim::TcpServer tcp(module.portPath(), options.baud, options.paced);
+    if (!tcpAddress.empty()) {
+        if (!tcp.start(tcpAddress, stopRequested, error)) {
+            std::fprintf(stderr, "gx7140r-sim: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("Modbus TCP on %s\n", tcp.address().c_str());
+        std::fflush(stdout);
+    }
 
     if (seconds > 0) {
         std::thread([seconds] {
