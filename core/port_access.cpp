@@ -99,3 +99,10 @@ QString accessText(const DeviceAccess &access) {
     return QStringLiteral("you cannot open it (%1): sudo adduser $USER %2, then log in again")
         .arg(facts, access.group);
 }
+
+QString refusalNote(const QString &path) {
+    const DeviceAccess access = deviceAccess(path);
+    if (!access.known || access.canOpen)
+        return {};
+    return QStringLiteral("; ") + accessText(access);
+}

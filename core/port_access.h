@@ -18,5 +18,9 @@ DeviceAccess deviceAccess(const QString &path);
 // "read and write", or the reason with the owner, group and mode and the fix.
 QString accessText(const DeviceAccess &access);
 
+// What a program that could not open PATH adds to its message: "" when PATH is not a device this
+// user is refused, else "; " and accessText().
+QString refusalNote(const QString &path);
+
 // The mode as ls -l shows it: "crw-rw----".
 QString modeText(unsigned mode);
