@@ -18,6 +18,7 @@ constexpr int kPollMs = 100;
 // fault's, plus (when paced) the largest frame's time on the wire at 10 bits a byte.
 constexpr int kAnswerMs = 50;
 constexpr int kLargestRtuFrame = MODBUS_RTU_MAX_ADU_LENGTH;
+constexpr int kBitsPerByte = 10; // start, 8 data, stop
 
 struct HostAndPort {
     std::string host;
@@ -90,7 +91,7 @@ bool TcpServer::connectTerminal() {
     rtu_ = modbus_new_rtu(terminal_.c_str(), baud_, 'N', 8, 1);
     if (!rtu_ || modbus_connect(rtu_) != 0)
         return false;
-    const int wireMs = paced_ ? kLargestRtuFrame * 10 * 1000 / baud_ : 0;
+    const int wireMs = paced_ ? kLargestRtuFrame * kBitsPerByte * 1000 / baud_ : 0;
     modbus_set_response_timeout(rtu_, 0, std::uint32_t((kAnswerMs + wireMs) * 1000));
     modbus_set_byte_timeout(rtu_, 0, 0);
     return true;
