@@ -1,5 +1,6 @@
 #include "frm_main.h"
 
+#include "caption_wrap.h"
 #include "line_shape.h"
 #include "list_accessible.h"
 #include "core/numeric_text.h"
@@ -47,6 +48,10 @@ frmMain::frmMain(std::unique_ptr<CommControl> comm, Seams seams, QWidget *parent
     if (!seams_.openUrl)
         seams_.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     connectHandlers();
+    for (QLabel *caption : lblDanWei) {
+        if (caption)
+            wrapOverlongCaption(*caption);
+    }
     Timer2.setEnabled(true); // as designed: enabled, but interval 0 raises no tick
     describeLamp();
     // Naming a USB adapter asks the system for its devices: not before the window is up.

@@ -1,4 +1,5 @@
 #include "cli_options.h"
+#include "tcp_address.h"
 
 #include "core/numeric_text.h"
 #include "core/input_checks.h"
@@ -176,6 +177,8 @@ QString baudRateList(QStringView separator) {
 
 // COMn goes where the window's port list takes it; anything else names a device.
 std::optional<QString> deviceFor(const QString &port, const PortRoute &route, QString &error) {
+    if (isTcpAddress(port))
+        return checkedTcpAddress(port, error);
     const bool comName =
         port.size() > 3 && port.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive) &&
         std::all_of(port.begin() + 3, port.end(), [](QChar c) { return c.isDigit(); });
@@ -316,7 +319,14 @@ bool readPoll(const Words &words, Invocation &invocation, QString &error) {
 }
 
 bool readScan(const Words &words, Invocation &invocation, QString &error) {
-    const QString bauds = words.options.value(QStringLiteral("bauds"), baudRateList(u","));
+    const bool tcp = isTcpAddress(invocation.line.device);
+    if (tcp && words.options.contains(QStringLiteral("bauds"))) {
+        error = QStringLiteral("--bauds: a Modbus TCP port has no baud rate");
+        return false;
+    }
+    // Over TCP, one pass over the unit ids.
+    const QString bauds = tcp ? QString::number(invocation.line.baud)
+                              : words.options.value(QStringLiteral("bauds"), baudRateList(u","));
     for (const QString &text : bauds.split(u',')) {
         const auto rate = baudRate(text);
         if (!rate) {
@@ -433,7 +443,8 @@ QString helpText() {
         "  --port COMn|DEVICE   the serial port (default COM1): COMn leads where the window's\n"
         "                       port list leads it (the saved mapping, /dev/COMn,\n"
         "                       /dev/ttyS<n-1>), or a device such as /dev/ttyUSB0 (a bare\n"
-        "                       name such as ttyUSB0 lies in /dev)\n"
+        "                       name such as ttyUSB0 lies in /dev); or tcp://HOST[:PORT]\n"
+        "                       for Modbus TCP (default port 502; the unit id is --address)\n"
         "  --baud RATE          2400, 4800, 9600 (default) or 19200; always N,8,1\n"
         "  --address N          the module's address, 1 to 247, libmodbus's RTU range\n"
         "                       (default 1)\n"

@@ -4,6 +4,8 @@
 #include "module_master.h"
 #include "record_format.h"
 
+#include "core/port_access.h"
+
 #include <QDateTime>
 
 #include <cstdio>
@@ -61,7 +63,8 @@ std::unique_ptr<ModuleMaster> openPort(const Invocation &invocation, int baud) {
     QString error;
     auto master = ModuleMaster::open({line.device, baud, line.timeoutMs, line.retries}, error);
     if (!master)
-        complain(QStringLiteral("cannot open %1: %2").arg(portName(line), error));
+        complain(QStringLiteral("cannot open %1: %2").arg(portName(line), error) +
+                 refusalNote(line.device));
     return master;
 }
 

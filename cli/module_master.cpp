@@ -1,4 +1,5 @@
 #include "module_master.h"
+#include "tcp_address.h"
 
 #include "core/exchange_record.h"
 #include "core/frame_codec.h"
@@ -62,7 +63,9 @@ QString reasonFor(int error, int address, std::int64_t timeoutUs, int tries,
 
 std::unique_ptr<ModuleMaster> ModuleMaster::open(const Settings &settings, QString &error) {
     modbus_t *context =
-        modbus_new_rtu(settings.device.toLocal8Bit().constData(), settings.baud, 'N', 8, 1);
+        isTcpAddress(settings.device)
+            ? newTcpContext(settings.device)
+            : modbus_new_rtu(settings.device.toLocal8Bit().constData(), settings.baud, 'N', 8, 1);
     if (!context) {
         error = QString::fromLocal8Bit(modbus_strerror(errno));
         return nullptr;

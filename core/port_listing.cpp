@@ -32,6 +32,7 @@ QList<SerialDeviceFacts> serialDevices() {
         if (info.hasVendorIdentifier() && info.hasProductIdentifier())
             facts.usbIds = hex4(info.vendorIdentifier()) + u':' + hex4(info.productIdentifier());
         facts.serialNumber = info.serialNumber();
+        facts.access = deviceAccess(facts.path);
         devices << facts;
     }
     return devices;
@@ -49,6 +50,7 @@ QString portListText(const QList<SerialDeviceFacts> &devices, const PortMapping 
         text += QStringLiteral("  USB VID:PID:  %1\n").arg(orDash(device.usbIds));
         text += QStringLiteral("  serial:       %1\n").arg(orDash(device.serialNumber));
         text += QStringLiteral("  reached by:   %1\n").arg(reachedBy(mapping, device.path));
+        text += QStringLiteral("  access:       %1\n").arg(accessText(device.access));
     }
     return text;
 }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "port_access.h"
 #include "port_mapping.h"
 
 #include <QList>
 #include <QString>
 
-// What --list-ports prints: every serial device the system knows, and the port numbers that reach
-// it with the current mapping.
+// What --list-ports prints: every serial device the system knows, the port numbers that reach it
+// with the current mapping, and whether this user may open it.
 struct SerialDeviceFacts {
     QString path;
     QString byIdName;
@@ -14,6 +15,7 @@ struct SerialDeviceFacts {
     QString manufacturer;
     QString usbIds; // "1a86:7523", or empty when not a USB device
     QString serialNumber;
+    DeviceAccess access;
 };
 
 QList<SerialDeviceFacts> serialDevices();

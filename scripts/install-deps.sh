@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the tool needs, those that are missing only.
 #   install-deps.sh build   what building and testing need (the packages' test: dpkg-dev for
-#                           dpkg-shlibdeps, help2man for the manual pages, man-db, lintian)
+#                           dpkg-shlibdeps, help2man for the manual pages, man-db, lintian,
+#                           appstream for the software centre entry)
 #   install-deps.sh run     that, plus what showing the window needs (X server for headless use)
 set -euo pipefail
 
@@ -14,7 +15,9 @@ build_packages=(
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     fonts-wqy-zenhei
     xvfb xauth at-spi2-core python3-pyatspi
-    dpkg-dev help2man man-db lintian
+    dpkg-dev help2man man-db lintian appstream
+    # the end-to-end tests of RTU over TCP and of feeding an MQTT broker
+    socat mosquitto mosquitto-clients
 )
 run_packages=(xvfb xauth)
 

@@ -1,6 +1,7 @@
 // gx7140r-sim: a GX7140R CO2 sensor module on a pseudo-terminal, for demonstrations and tests.
 #include "port_link.h"
 #include "sim_module.h"
+#include "tcp_server.h"
 
 #include <algorithm>
 #include <atomic>
@@ -59,6 +60,9 @@ void usage() {
         "                   noise, split, junk, vanish (the port disappears and a new one\n"
         "                   comes two seconds later)\n"
         "  --fault-every N  the fault hits every n-th reply (default 1)\n"
+        "  --tcp [HOST:]PORT  also serve Modbus TCP on HOST (default 127.0.0.1), as an\n"
+        "                   Ethernet gateway in front of the module: unit id and PDU go to the\n"
+        "                   module as RTU frames, its replies come back\n"
         "  --seconds S      stop after S seconds (default: run until interrupted)\n"
         "  -h, --help       show this help and exit\n"
         "  -V, --version    show the version and exit\n"
@@ -146,6 +150,7 @@ int main(int argc, char *argv[]) {
     int seconds = 0;
     std::string linkPath;
     bool linkGiven = false;
+    std::string tcpAddress;
     enum : int {
         Com = 1000,
         Link,
@@ -156,7 +161,8 @@ int main(int argc, char *argv[]) {
         Steady,
         FaultMode,
         FaultEvery,
-        Seconds
+        Seconds,
+        Tcp
     };
     static const option longOptions[] = {
         {"com", required_argument, nullptr, Com},
@@ -169,6 +175,7 @@ int main(int argc, char *argv[]) {
         {"fault", required_argument, nullptr, FaultMode},
         {"fault-every", required_argument, nullptr, FaultEvery},
         {"seconds", required_argument, nullptr, Seconds},
+        {"tcp", required_argument, nullptr, Tcp},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'},
         {nullptr, 0, nullptr, 0},
@@ -203,6 +210,9 @@ int main(int argc, char *argv[]) {
             break;
         case FaultEvery:
             ok = number(optarg, 1, 1000000, options.faultEvery);
+            break;
+        case Tcp:
+            ok = sim::TcpServer::validAddress(optarg), tcpAddress = optarg;
             break;
         case Seconds:
             ok = number(optarg, 1, 86400 * 365, seconds);
@@ -243,6 +253,15 @@ int main(int argc, char *argv[]) {
     std::fflush(stdout);
     if (!linkPath.empty())
         linkTerminal(link, module.portPath(), com);
+    sim::TcpServer tcp(module.portPath(), options.baud, options.paced);
+    if (!tcpAddress.empty()) {
+        if (!tcp.start(tcpAddress, stopRequested, error)) {
+            std::fprintf(stderr, "gx7140r-sim: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("Modbus TCP on %s\n", tcp.address().c_str());
+        std::fflush(stdout);
+    }
 
     if (seconds > 0) {
         std::thread([seconds] {

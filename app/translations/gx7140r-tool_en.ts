@@ -137,7 +137,7 @@
     </message>
     <message>
         <source>量程系数</source>
-        <translation>Range factor</translation>
+        <translation>Range coefficient</translation>
     </message>
     <message>
         <source>值范围为：0.5到2.0，默认值1.0</source>
@@ -161,7 +161,7 @@
     </message>
     <message>
         <source>显示值校准</source>
-        <translation>Calibration</translation>
+        <translation>Display calibration</translation>
     </message>
     <message>
         <source>值范围为：100-2000，默认为1000</source>
@@ -189,7 +189,7 @@
     </message>
     <message>
         <source>设置 量程系数</source>
-        <translation>Set range factor</translation>
+        <translation>Set range coefficient</translation>
     </message>
     <message>
         <source>设置 量程低值</source>
@@ -201,7 +201,7 @@
     </message>
     <message>
         <source>设置 显示值校准</source>
-        <translation>Set calibration</translation>
+        <translation>Set display calibration</translation>
     </message>
     <message>
         <source>设置 报警低值</source>

@@ -4,8 +4,11 @@
 #   - each package holds what it should and nothing of another program (dpkg -c), and the
 #     packages together hold exactly what cmake --install installs;
 #   - dependencies: the window's package pulls no libmodbus, the simulator's does (dpkg-deb -f);
-#   - each manual page renders without a warning (man -l); the changelog names this version;
-#   - the installed README is the user part and every picture it links is beside it.
+#   - each manual page renders without a warning (man -l) and has the sections a Debian user looks
+#     for (EXIT STATUS, ENVIRONMENT, FILES, EXAMPLES, SEE ALSO); the changelog names this version;
+#   - the installed README is the user part and every picture it links is beside it;
+#   - the window's AppStream entry passes appstreamcli validate --pedantic, and names the desktop
+#     file the package holds.
 #   check_packages.sh BUILD_DIR WORK_DIR HAVE_SIM HAVE_CLI
 set -euo pipefail
 build=$1
@@ -56,12 +59,13 @@ echo "lintian: $((SECONDS - started)) s"
 # What each package may hold (extended regular expressions on dpkg -c paths), what it must hold,
 # what its Depends must and must not name.
 declare -A may_hold must_hold must_depend must_not_depend
-may_hold[gx7140r-tool]='^\./usr/(bin/gx7140r-tool|share/applications/gx7140r-tool\.desktop|share/icons/hicolor/[^/]+/apps/gx7140r-tool\.(png|svg)|share/man/man1/gx7140r-tool\.1\.gz|share/doc/gx7140r-tool/[^/]+|share/lintian/overrides/gx7140r-tool|share/gx7140r-tool/.+)$'
+may_hold[gx7140r-tool]='^\./usr/(bin/gx7140r-tool|share/applications/gx7140r-tool\.desktop|share/icons/hicolor/[^/]+/apps/gx7140r-tool\.(png|svg)|share/man/man1/gx7140r-tool\.1\.gz|share/doc/gx7140r-tool/[^/]+|share/lintian/overrides/gx7140r-tool|share/metainfo/com\.example\.gx7140r_tool\.metainfo\.xml|share/gx7140r-tool/.+)$'
 must_hold[gx7140r-tool]="./usr/bin/gx7140r-tool ./usr/share/applications/gx7140r-tool.desktop
     ./usr/share/icons/hicolor/scalable/apps/gx7140r-tool.svg
     ./usr/share/icons/hicolor/48x48/apps/gx7140r-tool.png
     ./usr/share/man/man1/gx7140r-tool.1.gz ./usr/share/doc/gx7140r-tool/README.md
-    ./usr/share/doc/gx7140r-tool/99-gx7140r.rules.example"
+    ./usr/share/doc/gx7140r-tool/99-gx7140r.rules.example
+    ./usr/share/metainfo/com.example.gx7140r_tool.metainfo.xml"
 must_depend[gx7140r-tool]=$'libqt6widgets6\nlibqt6serialport6\nfonts-wqy-zenhei | fonts-noto-cjk'
 must_not_depend[gx7140r-tool]='libmodbus'
 may_hold[gx7140r-sim]='^\./usr/(bin/gx7140r-sim|share/man/man1/gx7140r-sim\.1\.gz|share/doc/gx7140r-sim/[^/]+)$'
@@ -121,19 +125,46 @@ for package in "${!deb_of[@]}"; do
             fail "man -M ... $program finds no page"
         [[ $text == *"$program - "* && $text == *"--help"* && $text == *"--version"* ]] ||
             fail "$program's manual page lacks its name line or options"
+        # The sections a Debian user looks for, each a heading of its own at the left margin.
+        for section in OPTIONS 'EXIT STATUS' ENVIRONMENT FILES EXAMPLES 'SEE ALSO'; do
+            grep -qx "$section" <<<"$text" || fail "$program's manual page lacks $section"
+        done
+        see_also=$(sed -n '/^SEE ALSO$/,/^[A-Z]/p' <<<"$text")
+        for other in gx7140r-tool gx7140r-cli gx7140r-sim mbpoll socat mosquitto_pub; do
+            [[ $other == "$program" || $see_also == *"$other(1)"* ]] ||
+                fail "$program's SEE ALSO lacks $other(1)"
+        done
     done
 done
 
 # The installed README: the user part only, and every file it links is beside it.
 doc=$work/unpacked/gx7140r-tool/usr/share/doc/gx7140r-tool
 if [[ -f $doc/README.md ]]; then
-    for developer_text in ./run.sh ./test.sh 'cpack -G' 'repository only' 'How the code is laid out'; do
+    # It speaks of installed commands, never of a build folder.
+    for developer_text in ./run.sh ./test.sh 'cpack -G' 'repository only' 'How the code is laid out' \
+        build/; do
         grep -qF -- "$developer_text" "$doc/README.md" && fail "installed README has '$developer_text'"
     done
     grep -q '^## Serial ports' "$doc/README.md" || fail "installed README lacks the ports section"
     while read -r target; do
         [[ -f $doc/$target ]] || fail "installed README links $target, which is not beside it"
     done < <(grep -oE '\]\([^)#:]+\)' "$doc/README.md" | sed 's/^](//; s/)$//')
+fi
+
+# The software centre's entry: valid to the last pedantic remark, its launchable beside it.
+tool_root=$work/unpacked/gx7140r-tool
+metainfo=$tool_root/usr/share/metainfo/com.example.gx7140r_tool.metainfo.xml
+if [[ -f $metainfo ]]; then
+    # Every remark, pedantic ones too, is a line of its own beginning "E:", "W:", "I:" or "P:".
+    if ! appstreamcli validate --pedantic --no-net "$metainfo" >"$work/appstream.log" 2>&1 ||
+        grep -qE '^[EWIP]: ' "$work/appstream.log"; then
+        fail "appstreamcli validate --pedantic: $(cat "$work/appstream.log")"
+    fi
+    launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
+    [[ -n $launchable && -f $tool_root/usr/share/applications/$launchable ]] ||
+        fail "the AppStream entry launches '$launchable', which the package does not hold"
+    grep -q "<release version=\"${version%-*}\"" "$metainfo" ||
+        fail "the AppStream entry has no release ${version%-*}"
 fi
 
 # Together the packages hold exactly what cmake --install puts in place: nothing lost (a rule

@@ -3,6 +3,7 @@
 #include "app/translation.h"
 #include "caption_fit.h"
 #include "chinese_text.h"
+#include "core/module_map.h"
 #include "full_disk.h"
 #include "record/exchange_recorder.h"
 #include "record/window_log.h"
@@ -19,6 +20,7 @@ private slots:
     void everyTextOfTheWindowIsEnglish();
     void everyMessageIsEnglish();
     void captionsFitTheirControls();
+    void captionsUseTheWordsOfTheLogAndTheCommandLine();
 };
 
 void EnglishTest::initTestCase() {
@@ -112,6 +114,24 @@ void EnglishTest::captionsFitTheirControls() {
     const QString caption = line->text();
     const int firstWordEnd = line->fontMetrics().horizontalAdvance(caption.section(u' ', 0, 0));
     QVERIFY(line->x() + firstWordEnd <= f.window->txtSetID[0]->x());
+}
+
+// One register, one name: the English caption of each row, in lower case, is the first words of its
+// log column ("Range coefficient", range_coefficient) and its command line's setting name.
+void EnglishTest::captionsUseTheWordsOfTheLogAndTheCommandLine() {
+    for (const modbus::ModuleField &field : modbus::kModuleFields) {
+        const QString caption =
+            QCoreApplication::translate("frmMain", field.label.data()).toLower();
+        const QString key = QString::fromLatin1(field.key.data(), qsizetype(field.key.size()));
+        QVERIFY2(key == QString(caption).replace(u' ', u'_') ||
+                     key.startsWith(QString(caption).replace(u' ', u'_') + u'_'),
+                 qPrintable(caption + QStringLiteral(" / ") + key));
+        if (field.settingName.empty())
+            continue;
+        const QString setting =
+            QString::fromLatin1(field.settingName.data(), qsizetype(field.settingName.size()));
+        QCOMPARE(QString(caption).replace(u' ', u'-'), setting);
+    }
 }
 
 QTEST_MAIN(EnglishTest)

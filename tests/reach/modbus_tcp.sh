@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Modbus TCP: gx7140r-cli --port tcp://HOST:PORT against gx7140r-sim --tcp on a free loopback port
+# (the simulator as an Ethernet gateway in front of its module). Every command, the unit id as
+# --address, a silent unit id, a refused connection and the options that do not apply.
+#   modbus_tcp.sh CLI SIM WORK_DIR
+set -euo pipefail
+cli=$1
+sim=$2
+work=$3
+source "$(dirname "$0")/common.sh"
+
+port=$(free_port)
+"$sim" --com 0 --steady --tcp "$port" >"$work/sim.out" 2>"$work/sim.err" &
+started_pids+=($!)
+wait_for "Modbus TCP from the simulator" grep -qs "Modbus TCP on 127.0.0.1:$port" "$work/sim.out"
+tcp=tcp://127.0.0.1:$port
+closed=tcp://127.0.0.1:$(free_port)
+
+# run EXPECTED_STATUS STDOUT_PATTERN STDERR_PATTERN ARGS...: one command line and what it must do
+# (patterns are extended regular expressions; empty: anything).
+failures=0
+run() {
+    local expected=$1 out_pattern=$2 err_pattern=$3
+    shift 3
+    local status=0
+    "$cli" "$@" >"$work/out" 2>"$work/err" || status=$?
+    local as_expected=1
+    ((status == expected)) || as_expected=0
+    [[ -z $out_pattern ]] || grep -qE -- "$out_pattern" "$work/out" || as_expected=0
+    [[ -z $err_pattern ]] || grep -qE -- "$err_pattern" "$work/err" || as_expected=0
+    if ((!as_expected)); then
+        echo "FAIL: gx7140r-cli $*: exit $status (expected $expected)" >&2
+        sed 's/^/  out: /' "$work/out" >&2
+        sed 's/^/  err: /' "$work/err" >&2
+        failures=$((failures + 1))
+    fi
+}
+
+run 0 '"concentration_ppm":450' '' --port "$tcp" --format json read
+run 0 '^address +1$' '' --port "$tcp" address
+run 0 'range_high +3000' '' --port "$tcp" set range-high 3000
+run 0 '"range_high":3000' '' --port "$tcp" --format json read
+run 0 '' '' --port "$tcp" --format json poll --interval 100 --count 3
+[[ $(grep -c '"kind":"measurement"' "$work/out") == 3 ]] || fail "poll over TCP: $(cat "$work/out")"
+# scan: one pass over the unit ids, the module found at its own
+run 0 '^address 1, ' '' --port "$tcp" scan --addresses 1-3
+[[ $(wc -l <"$work/out") == 1 ]] || fail "scan over TCP found: $(cat "$work/out")"
+run 1 '' 'no reply from address 5' --port "$tcp" --address 5 read
+run 3 '' 'Connection refused' --port "$closed" read
+run 2 '' '--bauds' --port "$tcp" scan --bauds 9600
+run 2 '' 'not a TCP port' --port tcp://127.0.0.1:0 read
+run 2 '' 'not a TCP port' --port tcp://127.0.0.1:http read
+run 2 '' 'tcp://HOST' --port tcp:// read
+((failures == 0)) || fail "$failures command lines"
+echo "Modbus TCP on $tcp: every case as expected"
