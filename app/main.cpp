@@ -65,6 +65,7 @@ int runWindow(int argc, char *argv[], const ToolOptions &options, std::unique_pt
 } // namespace
 
 int main(int argc, char *argv[]) {
+    makeFailedWritesErrors();
     const ToolCommandLine commandLine = parseToolCommandLine(argumentsOf(argc, argv));
     switch (commandLine.action) {
     case ToolCommandLine::Action::UsageError:

@@ -8,6 +8,10 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +65,26 @@ QString lockFileOf(qint64 pid) {
     return {};
 }
 
+// How many of the process's open files lead to `target` (a path, or "pipe:[inode]").
+int openCount(qint64 pid, const QString &target) {
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    int count = 0;
+    for (const QString &fd : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
+        count += QFile::symLinkTarget(fds.filePath(fd)) == target ? 1 : 0;
+    return count;
+}
+
+// Every line whole (CRLF) and of the header's number of fields (no field of these is quoted).
+void checkWholeRows(const QByteArray &csv) {
+    QVERIFY(csv.startsWith("time,event,kind,"));
+    QVERIFY(csv.endsWith("\r\n"));
+    const QList<QByteArray> lines = csv.chopped(1).split('\n');
+    for (const QByteArray &line : lines) {
+        QVERIFY2(line.endsWith('\r'), line.constData());
+        QCOMPARE(line.count(','), lines.first().count(','));
+    }
+}
+
 } // namespace
 
 class ToolProcessTest : public QObject {
@@ -74,6 +98,8 @@ private slots:
     void signalsEndTheProgramLikeAClose_data();
     void signalsEndTheProgramLikeAClose();
     void logAndTrendAroundTheWindow();
+    void aLogThatFailsLeavesTheWindowRunning_data();
+    void aLogThatFailsLeavesTheWindowRunning();
 
 private:
     QTemporaryDir config_;
@@ -121,6 +147,10 @@ void ToolProcessTest::usageErrors_data() {
     QTest::newRow("--log in a missing folder") << QStringList{"--log", "/nonexistent/run.csv"};
     QTest::newRow("--log a folder") << QStringList{"--trend", "--log", "/tmp"};
     QTest::newRow("--log on a full disk") << QStringList{"--log", "/dev/full"};
+    QTest::newRow("--log a device") << QStringList{"--log", "/dev/null"};
+    const QString unread = config_.filePath(QStringLiteral("unread-fifo"));
+    ::mkfifo(QFile::encodeName(unread).constData(), 0600);
+    QTest::newRow("--log a pipe nobody reads, at once") << QStringList{"--log", unread};
 }
 
 // Exit status 2, one line on stderr, nothing else: no window, nothing opened or saved.
@@ -214,6 +244,82 @@ void ToolProcessTest::logAndTrendAroundTheWindow() {
     QFile file(log);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().startsWith("time,event,kind,request_hex,reply_hex,status,"));
+}
+
+void ToolProcessTest::aLogThatFailsLeavesTheWindowRunning_data() {
+    QTest::addColumn<QString>("target");
+    QTest::newRow("--log /dev/stdout | head -1") << QStringLiteral("stdout");
+    QTest::newRow("a FIFO whose reader goes away") << QStringLiteral("fifo");
+    QTest::newRow("a file that reaches the size limit") << QStringLiteral("file");
+}
+
+// The log's file goes bad while the window runs on a pty (each byte the module side sends is a
+// reply, a line of the log): the window is not killed (SIGPIPE, SIGXFSZ), it lets go of the log,
+// and it still ends on a signal as a close does, with exit status 0 and no lock left behind.
+void ToolProcessTest::aLogThatFailsLeavesTheWindowRunning() {
+    QFETCH(QString, target);
+    PtyPair pty;
+    QVERIFY(pty.valid());
+    QTemporaryDir folder;
+    QProcessEnvironment env = noDisplay(folder.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QString logPath = folder.filePath(QStringLiteral("run.csv"));
+    int reader = -1; // the test's end of the pipe, never inherited by the tool
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    if (target == QStringLiteral("stdout")) {
+        logPath = QStringLiteral("/dev/stdout");
+        int out[2];
+        QCOMPARE(::pipe2(out, O_CLOEXEC), 0);
+        reader = out[0];
+        tool.setChildProcessModifier([writer = out[1]] { ::dup2(writer, STDOUT_FILENO); });
+        tool.start(kTool, {"--port", "COM1=" + pty.path, "--log", logPath});
+        ::close(out[1]);
+    } else if (target == QStringLiteral("fifo")) {
+        logPath = folder.filePath(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(logPath).constData(), 0600), 0);
+        reader = ::open(QFile::encodeName(logPath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } else {
+        tool.setChildProcessModifier([] {
+            const rlimit limit{1000, 1000}; // the header and a few lines
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
+    if (tool.state() == QProcess::NotRunning)
+        tool.start(kTool, {"--port", "COM1=" + pty.path, "--log", logPath});
+    QVERIFY(tool.waitForStarted());
+    QString lock;
+    QTRY_VERIFY_WITH_TIMEOUT(!(lock = lockFileOf(tool.processId())).isEmpty(), 15000);
+    const QString written =
+        target == QStringLiteral("stdout")
+            ? QFile::symLinkTarget(QStringLiteral("/proc/%1/fd/1").arg(tool.processId()))
+            : logPath;
+    if (reader >= 0) {
+        if (target == QStringLiteral("stdout")) { // as head does: a line, then it is gone
+            QByteArray first(16, '\0');
+            QCOMPARE(::read(reader, first.data(), size_t(first.size())), qint64(first.size()));
+            QCOMPARE(first, QByteArray("time,event,kind,"));
+        }
+        ::close(reader);
+    }
+    const int openAtStart = openCount(tool.processId(), written);
+    QVERIFY(openAtStart > 0);
+    for (int i = 0; i < 100 && openCount(tool.processId(), written) == openAtStart; ++i) {
+        pty.send("\x01");
+        QTest::qWait(50);
+    }
+    QCOMPARE(openCount(tool.processId(), written), openAtStart - 1); // the log let go
+    QCOMPARE(tool.state(), QProcess::Running);
+    ::kill(pid_t(tool.processId()), SIGTERM);
+    QVERIFY(tool.waitForFinished(15000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 0);
+    QVERIFY2(!QFile::exists(lock), qPrintable(lock));
+    if (target == QStringLiteral("file")) {
+        QFile file(logPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        checkWholeRows(file.readAll());
+    }
 }
 
 QTEST_GUILESS_MAIN(ToolProcessTest)
