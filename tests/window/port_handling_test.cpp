@@ -40,7 +40,6 @@ void PortHandlingTest::choosingAPortOpensIt() {
 void PortHandlingTest::choosingAPortHeldByAnotherProgram_data() {
     QTest::addColumn<QString>("lampBefore");
     QTest::newRow("green before") << QStringLiteral("imgConnected");
-    QTest::newRow("yellow before") << QStringLiteral("ImgYellow");
     QTest::newRow("red before") << QStringLiteral("imgNotConnected");
 }
 
@@ -49,9 +48,7 @@ void PortHandlingTest::choosingAPortHeldByAnotherProgram_data() {
 void PortHandlingTest::choosingAPortHeldByAnotherProgram() {
     QFETCH(QString, lampBefore);
     WindowFixture f;
-    if (lampBefore == QStringLiteral("ImgYellow"))
-        f.ui().comDoOnce->click();
-    else if (lampBefore == QStringLiteral("imgNotConnected"))
+    if (lampBefore == QStringLiteral("imgNotConnected"))
         f.window->Command1_Click();
     QCOMPARE(f.lamp(), lampBefore);
     f.window->PollEnabled = false;

@@ -122,23 +122,18 @@ void TrendWindowTest::exportsTheChart() {
     QVERIFY(svg ? w.trend.exportSvg(path) : w.trend.exportPng(path));
     // What a report needs: when the run started, on which port, which module, and the figures.
     const QStringList report = w.trend.reportLines();
-    QCOMPARE(report.size(), 3);
-    QVERIFY2(report[1].contains(QDate::currentDate().toString(Qt::ISODate)) &&
-                 report[1].contains(QStringLiteral("串口 COM1")) &&
-                 report[1].endsWith(QStringLiteral("设备地址 1")),
-             qPrintable(report[1]));
-    QVERIFY2(report[2].contains(w.trend.summaryText()) &&
-                 report[2].contains(QStringLiteral("最高 450")),
-             qPrintable(report[2]));
+    const QString run = QStringLiteral("开始 %1 ").arg(QDate::currentDate().toString(Qt::ISODate));
+    QVERIFY2(report.size() == 3 && report[1].startsWith(run) &&
+                 report[1].endsWith(QStringLiteral("串口 COM1　设备地址 1")) &&
+                 report[2].endsWith(w.trend.summaryText()),
+             qPrintable(report.join(u'\n')));
     if (svg) {
         QSvgRenderer picture(path);
         QVERIFY(picture.isValid());
         QVERIFY(picture.defaultSize().width() > 300);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString content = QString::fromUtf8(file.readAll());
-        for (const QString &line : report) // drawn as text, and in the description
-            QVERIFY2(content.count(line.toHtmlEscaped()) >= 1, qPrintable(line));
+        QVERIFY(QString::fromUtf8(file.readAll()).contains(report[2].toHtmlEscaped()));
     } else {
         const QImage picture(path);
         QVERIFY(!picture.isNull());
@@ -174,16 +169,7 @@ void TrendWindowTest::axisTitlesApartBeforeTheFirstReading() {
     QCOMPARE(axes.size(), 2);
     const QRectF time = drawnText(w.trend, axes[0]->titleText());
     const QRectF ppm = drawnText(w.trend, axes[1]->titleText());
-    QVERIFY(!time.isEmpty() && !ppm.isEmpty());
-    QVERIFY2(!time.intersects(ppm), qPrintable(QStringLiteral("%1,%2 %3x%4 over %5,%6 %7x%8")
-                                                   .arg(time.x())
-                                                   .arg(time.y())
-                                                   .arg(time.width())
-                                                   .arg(time.height())
-                                                   .arg(ppm.x())
-                                                   .arg(ppm.y())
-                                                   .arg(ppm.width())
-                                                   .arg(ppm.height())));
+    QVERIFY(!time.isEmpty() && !ppm.isEmpty() && !time.intersects(ppm));
 }
 
 // An hour of readings: the chart is drawn again only every few seconds, the figures every second.
@@ -196,13 +182,11 @@ void TrendWindowTest::figuresShownTogetherComeFromTheSameReadings() {
     w.trend.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w.trend));
     w.trend.redraw();
-    QVERIFY2(w.trend.summaryText().contains(QStringLiteral("最高 459")),
-             qPrintable(w.trend.summaryText()));
+    QVERIFY(w.trend.summaryText().contains(QStringLiteral("最高 459")));
     w.trend.add(reading(start + qint64(3600) * 1000, 469));
     QTRY_VERIFY(w.trend.summaryText().contains(QStringLiteral("当前 469 ppm")));
-    QVERIFY2(w.trend.summaryText().contains(QStringLiteral("最高 469")),
+    QVERIFY2(w.trend.summaryText().contains(QStringLiteral("最高 469　平均 449.6 ppm　读数 361")),
              qPrintable(w.trend.summaryText()));
-    QVERIFY(w.trend.summaryText().contains(QStringLiteral("读数 361")));
 }
 
 void TrendWindowTest::speaksEnglishWithTheTranslation() {
@@ -229,22 +213,11 @@ void TrendWindowTest::speaksEnglishWithTheTranslation() {
 // The export's file dialog is Qt's own: its buttons and captions in Chinese, as the window.
 void TrendWindowTest::fileDialogsSpeakChinese() {
     QVERIFY2(translation::installQtChinese(), "qtbase_zh_CN.qm (qt6-translations-l10n) missing");
-    QFileDialog dialog(nullptr, QStringLiteral("导出"));
+    QFileDialog dialog;
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    QStringList texts;
-    for (const QAbstractButton *button : dialog.findChildren<QDialogButtonBox *>().at(0)->buttons())
-        texts << button->text();
-    for (const QLabel *label : dialog.findChildren<QLabel *>())
-        texts << label->text();
-    QVERIFY2(
-        std::any_of(texts.begin(), texts.end(), [](const QString &t) { return hasChinese(t); }) &&
-            std::none_of(texts.begin(), texts.end(),
-                         [](const QString &t) {
-                             return t.contains(QStringLiteral("Cancel")) ||
-                                    t.contains(QStringLiteral("Save"));
-                         }),
-        qPrintable(texts.join(u'|')));
+    for (const QAbstractButton *button : dialog.findChild<QDialogButtonBox *>()->buttons())
+        QVERIFY2(hasChinese(button->text()), qPrintable(button->text()));
 }
 
 QTEST_MAIN(TrendWindowTest)
