@@ -281,7 +281,7 @@ void ToolProcessTest::aLogThatFailsLeavesTheWindowRunning() {
         QCOMPARE(QByteArray(header, int(::read(pipe[0], header, 16))), "time,event,kind,");
     ::close(pipe[0]);
     const int openAtStart = openCount(tool.processId(), logged);
-    for (int i = 0; i < 100 && openCount(tool.processId(), logged) == openAtStart; ++i) {
+    for (int i = 0; i < 400 && openCount(tool.processId(), logged) == openAtStart; ++i) {
         pty.send("\x01");
         QTest::qWait(50);
     }
