@@ -13,6 +13,7 @@ AroundWindow::AroundWindow(frmMain &window, std::unique_ptr<CsvLog> log, bool tr
         log_ = std::make_unique<WindowLog>(window, *recorder_, std::move(log));
     if (trend) {
         trend_ = std::make_unique<TrendWindow>();
+        trend_->setPortDescription([&window] { return window.portDescription(window.CommNum); });
         QObject::connect(recorder_.get(), &ExchangeRecorder::recorded, trend_.get(),
                          &TrendWindow::add);
     }

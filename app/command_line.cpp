@@ -138,14 +138,18 @@ QString toolHelpText() {
         "  undecoded), the registers of an accepted measurement (concentration_ppm, alarm_state,\n"
         "  range_coefficient, range_low, range_high, display_calibration, alarm_low,\n"
         "  alarm_high), address (of a configuration reply), note (why a reply was rejected, what\n"
-        "  happened on the line). Each line is written through at once. When a write fails later\n"
-        "  (a full disk), one message says so, the log stops and the window goes on.\n"
+        "  happened on the line). Each line is written through at once. FILE is a regular file\n"
+        "  (or a link to one) or a pipe a program reads from; a file whose last line is\n"
+        "  incomplete is continued on a new line. When a write fails later (a full disk, a pipe\n"
+        "  whose reader went away), one message says so, the log stops, the file is cut back to\n"
+        "  its last whole line and the window goes on.\n"
         "\n"
         "Exit status:\n"
         "  0  the window was closed, or the option's work is done\n"
         "  1  the saved mapping could not be written\n"
         "  2  a usage error: an unknown option, a malformed COMn=DEVICE, a COM number outside\n"
-        "     1..255, an unknown language, a log file that cannot be opened or written\n");
+        "     1..255, an unknown language, a log file that cannot be opened or written, a log\n"
+        "     that is a directory, a device or a pipe no program reads from\n");
 }
 
 QString toolVersionText() {

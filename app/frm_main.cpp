@@ -131,7 +131,9 @@ bool frmMain::linkEvent(const QMouseEvent *event) {
         linkDoubleClicked_ = true;
         return true;
     }
-    if (!std::exchange(linkDoubleClicked_, false))
+    // A press dragged off the link and released elsewhere is no click.
+    const bool overLink = ui.lblurl->rect().contains(event->position().toPoint());
+    if (!std::exchange(linkDoubleClicked_, false) && overLink)
         lblurl_Click();
     return true;
 }
@@ -224,12 +226,14 @@ void frmMain::describePortList() {
     const int index = ui.Combo1->currentIndex();
     if (index < 0)
         return;
-    const int port = index + 1;
-    QString text = kPortListPrefix + QString::number(port);
-    if (seams_.describePort)
-        text = kPortDescription.arg(text, seams_.describePort(port));
+    const QString text = portDescription(index + 1);
     ui.Combo1->setToolTip(text);
     ui.Combo1->setAccessibleDescription(text);
+}
+
+QString frmMain::portDescription(int port) const {
+    const QString name = kPortListPrefix + QString::number(port);
+    return seams_.describePort ? kPortDescription.arg(name, seams_.describePort(port)) : name;
 }
 
 QLabel *frmMain::frontLamp() const {

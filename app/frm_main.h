@@ -73,6 +73,8 @@ public:
 
     // The lamp image in front, the one the technician sees.
     QLabel *frontLamp() const;
+    // "COM3", or with the device it leads to: "COM3: /dev/ttyUSB0, USB-Serial CH340".
+    QString portDescription(int port) const;
 
     // A message box through the window's message seam, also for what stands around the window.
     void showMessage(const QString &text, const QString &title = window_texts::kAppTitle,
@@ -124,6 +126,8 @@ private:
     bool linkEvent(const QMouseEvent *event);
     // A selection made from code runs the list's click handler at once, as a click would.
     void selectListEntry(QComboBox *list, int index, void (frmMain::*click)());
+    // The port-list click's steps, before the lamp tells how they ended.
+    void choosePort();
     // The message box that answers input which failed its checks.
     void showInputProblem(modbus::InputProblem problem);
     void bringToFront(QLabel *image);

@@ -43,7 +43,9 @@ int runWindow(int argc, char *argv[], const ToolOptions &options, std::unique_pt
     RunEnvironment environment;
     QApplication app(argc, argv);
     environment.restore();
-    if (!options.language.isEmpty() && !translation::install(options.language)) {
+    if (options.language.isEmpty()) {
+        translation::installQtChinese(); // the file dialogs' texts, when Qt's are installed
+    } else if (!translation::install(options.language)) {
         print(stderr, QStringLiteral("gx7140r-tool: no translation for '%1' found in %2\n")
                           .arg(options.language, translation::folders().join(u' ')));
         return kExitFailure;
@@ -65,6 +67,7 @@ int runWindow(int argc, char *argv[], const ToolOptions &options, std::unique_pt
 } // namespace
 
 int main(int argc, char *argv[]) {
+    makeFailedWritesErrors();
     const ToolCommandLine commandLine = parseToolCommandLine(argumentsOf(argc, argv));
     switch (commandLine.action) {
     case ToolCommandLine::Action::UsageError:

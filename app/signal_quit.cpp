@@ -44,6 +44,11 @@ SignalQuit::~SignalQuit() {
     signalPipe[0] = signalPipe[1] = -1;
 }
 
+void makeFailedWritesErrors() {
+    for (const int signal : {SIGPIPE, SIGXFSZ})
+        ::signal(signal, SIG_IGN);
+}
+
 void SignalQuit::onSignalByte() {
     char bytes[16];
     while (::read(signalPipe[1], bytes, sizeof bytes) > 0) {
@@ -54,4 +59,5 @@ void SignalQuit::onSignalByte() {
 SignalQuit::SignalQuit(QObject *parent) : QObject(parent) {}
 SignalQuit::~SignalQuit() = default;
 void SignalQuit::onSignalByte() {}
+void makeFailedWritesErrors() {}
 #endif

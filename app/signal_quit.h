@@ -22,3 +22,8 @@ private:
 
     QSocketNotifier *notifier_ = nullptr;
 };
+
+// A write into a pipe whose reader has gone (SIGPIPE) or past the file size limit (SIGXFSZ) ends
+// a program by default. Made plain write errors instead, which the log handles: one message, the
+// log stops, the window goes on. Called at start-up, before anything is written.
+void makeFailedWritesErrors();

@@ -1,6 +1,7 @@
 #include "translation.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 namespace translation {
@@ -18,6 +19,17 @@ bool install(const QString &language, const QStringList &searchFolders) {
             QCoreApplication::installTranslator(translator);
             return true;
         }
+    }
+    delete translator;
+    return false;
+}
+
+bool installQtChinese() {
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_zh_CN"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+        return true;
     }
     delete translator;
     return false;

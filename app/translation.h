@@ -17,4 +17,9 @@ QStringList folders();
 // found. The translator belongs to the application.
 bool install(const QString &language, const QStringList &searchFolders = folders());
 
+// Qt's own texts (the file dialogs' buttons and captions) for the window's Chinese, from Qt's
+// translation folder (Debian: qt6-translations-l10n). False when that file is not installed:
+// the dialogs then speak Qt's English.
+bool installQtChinese();
+
 } // namespace translation

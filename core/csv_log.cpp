@@ -1,20 +1,116 @@
 #include "csv_log.h"
 
 #include <QFile>
-#include <QFileInfo>
 
-std::unique_ptr<CsvLog> CsvLog::open(const QString &path, QString &error) {
-    auto file = std::make_unique<QFile>(path);
-    // A file is appended to; a device or a pipe (/dev/stdout) cannot seek and is written as it is.
-    // Unbuffered: every line goes to the system at once, not when a buffer fills.
-    const bool regularFile = !QFileInfo::exists(path) || QFileInfo(path).isFile();
-    const auto mode = regularFile ? QIODevice::Append : QIODevice::WriteOnly;
-    if (!file->open(mode | QIODevice::Unbuffered)) {
-        error = QStringLiteral("cannot open the log file '%1': %2").arg(path, file->errorString());
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+QString cannotOpen(const QString &path, const QString &reason) {
+    return QStringLiteral("cannot open the log file '%1': %2").arg(path, reason);
+}
+
+// True when the file is empty or its last byte ends a line; a file that cannot be read is taken as
+// whole (nothing to mend that could be seen).
+bool endsWithWholeLine(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() == 0 || !file.seek(file.size() - 1))
+        return true;
+    char last = '\n';
+    return !file.getChar(&last) || last == '\n';
+}
+
+#ifdef Q_OS_UNIX
+// What the path leads to: nothing yet (a new file), a regular file, a pipe, or something else.
+enum class Target { Missing, File, Pipe, Directory, Other, Unknown };
+
+Target targetOf(const QByteArray &nativePath, int &error) {
+    struct stat info {};
+    if (::stat(nativePath.constData(), &info) != 0) {
+        error = errno;
+        return error == ENOENT ? Target::Missing : Target::Unknown;
+    }
+    if (S_ISREG(info.st_mode))
+        return Target::File;
+    if (S_ISFIFO(info.st_mode))
+        return Target::Pipe;
+    return S_ISDIR(info.st_mode) ? Target::Directory : Target::Other;
+}
+
+// A pipe opened without waiting: with no reader there the open fails at once (ENXIO) where a
+// plain open would block until one comes. Writes stay non-blocking: a reader that stops reading
+// fails a write (the log stops) instead of freezing the window.
+std::unique_ptr<QFile> openPipe(const QString &path, QString &error) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = cannotOpen(path, errno == ENXIO ? QStringLiteral("no program reads from that pipe")
+                                                : QString::fromLocal8Bit(std::strerror(errno)));
         return nullptr;
     }
+    auto file = std::make_unique<QFile>();
+    if (!file->open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        error = cannotOpen(path, file->errorString());
+        return nullptr;
+    }
+    return file;
+}
+#endif
+
+// Appended to, created when new. Unbuffered: every line goes to the system at once.
+std::unique_ptr<QFile> openFile(const QString &path, QString &error) {
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::Append | QIODevice::Unbuffered)) {
+        error = cannotOpen(path, file->errorString());
+        return nullptr;
+    }
+    return file;
+}
+
+std::unique_ptr<QFile> openTarget(const QString &path, QString &error) {
+#ifdef Q_OS_UNIX
+    int statError = 0;
+    switch (targetOf(QFile::encodeName(path), statError)) {
+    case Target::Missing:
+    case Target::File:
+        return openFile(path, error);
+    case Target::Pipe:
+        return openPipe(path, error);
+    case Target::Directory:
+        error = cannotOpen(path, QStringLiteral("it is a directory"));
+        return nullptr;
+    case Target::Other:
+        error = cannotOpen(path, QStringLiteral("not a regular file or a pipe"));
+        return nullptr;
+    case Target::Unknown:
+        error = cannotOpen(path, QString::fromLocal8Bit(std::strerror(statError)));
+        return nullptr;
+    }
+    return nullptr;
+#else
+    return openFile(path, error);
+#endif
+}
+
+} // namespace
+
+std::unique_ptr<CsvLog> CsvLog::open(const QString &path, QString &error) {
+    std::unique_ptr<QFile> file = openTarget(path, error);
+    if (!file)
+        return nullptr;
+    // A file that ends in half a line (an earlier run stopped mid-write) gets its line ended
+    // first, so that the next record starts a row of its own.
+    const bool mendLastLine = !file->isSequential() && !endsWithWholeLine(path);
     auto log = std::make_unique<CsvLog>(std::move(file));
-    if (!log->writeHeaderIfEmpty()) {
+    if ((mendLastLine && !log->writeBytes(modbus::kCsvLineEnd.toUtf8())) ||
+        !log->writeHeaderIfEmpty()) {
         error = QStringLiteral("cannot write the log file '%1': %2").arg(path, log->errorString());
         return nullptr;
     }
@@ -32,12 +128,32 @@ bool CsvLog::append(const modbus::ExchangeRecord &record) {
 }
 
 bool CsvLog::writeLine(const QString &line) {
+    return writeBytes((line + modbus::kCsvLineEnd).toUtf8());
+}
+
+bool CsvLog::writeBytes(const QByteArray &bytes) {
     if (!device_)
         return false;
-    const QByteArray bytes = (line + modbus::kCsvLineEnd).toUtf8();
-    if (device_->write(bytes) == bytes.size())
-        return true;
+    auto *file = qobject_cast<QFileDevice *>(device_.get());
+    const bool canCutBack = file && !file->isSequential();
+    const qint64 wholeLinesEnd = canCutBack ? file->size() : 0;
+    // A write may take only part of the bytes (a disk that fills up): the rest is offered again,
+    // and the refusal that follows says why.
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 step = device_->write(bytes.constData() + written, bytes.size() - written);
+        if (step <= 0)
+            return fail(canCutBack ? file : nullptr, wholeLinesEnd);
+        written += step;
+    }
+    return true;
+}
+
+bool CsvLog::fail(QFileDevice *cutBack, qint64 wholeLinesEnd) {
     error_ = device_->errorString();
+    // No half record left behind where the file can be cut back to its last whole line.
+    if (cutBack && cutBack->size() > wholeLinesEnd)
+        cutBack->resize(wholeLinesEnd);
     device_.reset();
     return false;
 }

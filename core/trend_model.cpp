@@ -41,6 +41,8 @@ bool TrendModel::add(const modbus::ExchangeRecord &record) {
         addReading(ms, *concentration);
     else
         return false;
+    if (record.status == modbus::kAcceptedStatus && !record.reply.isEmpty())
+        station_ = std::uint8_t(record.reply[0]);
     return true;
 }
 

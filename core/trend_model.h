@@ -63,6 +63,8 @@ public:
     std::optional<std::uint16_t> lastReading() const;
     std::size_t readingCount() const { return readings_.size(); }
     std::size_t rejectionCount() const { return rejections_.size(); }
+    // The slave address of the module the last reading came from (its reply's first byte).
+    std::optional<std::uint8_t> station() const { return station_; }
 
     // Both spans run from fromMs to toMs inclusive.
     Summary summary(qint64 fromMs, qint64 toMs) const;
@@ -86,6 +88,7 @@ private:
     Bounds bounds_;
     std::optional<qint64> startMs_;
     qint64 newestMs_ = 0;
+    std::optional<std::uint8_t> station_;
     std::deque<Sample> readings_;
     std::deque<std::uint32_t> rejections_;
 };

@@ -13,6 +13,8 @@ build_packages=(
     qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
     libmodbus-dev libgtest-dev
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+    # Qt's own Chinese texts (qtbase_zh_CN.qm: the file dialogs of the trend window)
+    qt6-translations-l10n
     fonts-wqy-zenhei
     xvfb xauth at-spi2-core python3-pyatspi
     dpkg-dev help2man man-db lintian appstream

@@ -8,6 +8,14 @@
 using namespace window_texts;
 
 void frmMain::Combo1_Click() {
+    choosePort();
+    // A port left closed (absent, in use, refused) shows red at once, without a message; an open
+    // one keeps whatever the lamp showed.
+    if (!MSComm1.PortOpen())
+        bringToFront(ui.imgNotConnected);
+}
+
+void frmMain::choosePort() {
     // A failing step is skipped silently; the next one runs.
     if (MSComm1.PortOpen())
         MSComm1.setPortOpen(false);

@@ -41,6 +41,14 @@ inline const QString kPngFiles = QString::fromUtf8(QT_TRANSLATE_NOOP("trend_text
 inline const QString kSvgFiles = QString::fromUtf8(QT_TRANSLATE_NOOP("trend_texts", "SVG 图形"));
 inline const QString kExportFailed =
     QString::fromUtf8(QT_TRANSLATE_NOOP("trend_texts", "图表未能保存到 %1"));
+// The lines an exported picture carries above the chart (the title first): the run's start, the
+// port and the module's address; the span shown and its figures (kSummary).
+inline const QString kReportRun =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("trend_texts", "开始 %1　串口 %2　设备地址 %3"));
+inline const QString kReportSpan =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("trend_texts", "显示范围 %1：%2"));
+inline const QString kReportTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+inline constexpr int kReportMargin = 8;
 // "gx7140r-trend-20261207-094105.png"
 inline const QString kExportFileName = QStringLiteral("gx7140r-trend-%1.%2");
 inline const QString kExportTimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
@@ -65,6 +73,8 @@ inline constexpr int kMeanDecimals = 1;
 // The concentration axis shows a tenth of the readings' range (at least 10 ppm) around them, and
 // is fitted again when they fill less than a quarter of it.
 inline constexpr int kMinimumPpmMargin = 10;
+// Before the first reading: the module's usual range.
+inline constexpr double kInitialPpmTop = 2000;
 inline constexpr double kPpmMarginShare = 0.1;
 inline constexpr double kPpmAxisLeastFilled = 0.25;
 // Something changed: the last reading is shown within kRedrawMs, the chart redrawn within the time

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMessageBox>
@@ -36,6 +37,8 @@ double tickStep(double span, int ticks) {
     }
     return 10.0 * magnitude;
 }
+
+constexpr int kReportTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
 
 bool writeAtomically(const QString &path, const QByteArray &bytes) {
     QSaveFile file(path);
@@ -89,6 +92,12 @@ void TrendWindow::buildChart() {
     ppmAxis_->setLabelFormat(QStringLiteral("%g"));
     ppmAxis_->setTickType(QValueAxis::TicksDynamic);
     ppmAxis_->setTickAnchor(0);
+    // Ranges and steps from the start: an axis without them has no labels, and the chart then
+    // lays both titles over each other in its corner until the first reading.
+    drawTimeAxis(0, 0, kShortestTimeAxisMs / 1000, false);
+    const double ppmStep = tickStep(kInitialPpmTop, kAxisTicks);
+    ppmAxis_->setTickInterval(ppmStep);
+    ppmAxis_->setRange(0, kInitialPpmTop);
     chart_->addAxis(timeAxis_, Qt::AlignBottom);
     chart_->addAxis(ppmAxis_, Qt::AlignLeft);
     for (QAbstractSeries *series : chart_->series()) {
@@ -152,11 +161,14 @@ void TrendWindow::redraw() {
         summary_->setText(shown(kNoReadings));
         return;
     }
+    const auto [fromMs, toMs] = spanShown();
+    drawSpan(fromMs, toMs);
+}
+
+std::pair<qint64, qint64> TrendWindow::spanShown() const {
     const qint64 toMs = model_.newestMs();
     const qint64 spanMs = kSpans[std::size_t(std::max(spanList_->currentIndex(), 0))].ms;
-    const qint64 fromMs =
-        spanMs > 0 ? std::max(model_.oldestMs(), toMs - spanMs) : model_.oldestMs();
-    drawSpan(fromMs, toMs);
+    return {spanMs > 0 ? std::max(model_.oldestMs(), toMs - spanMs) : model_.oldestMs(), toMs};
 }
 
 void TrendWindow::drawSpan(qint64 fromMs, qint64 toMs) {
@@ -180,7 +192,6 @@ void TrendWindow::drawSpan(qint64 fromMs, qint64 toMs) {
     for (const qint64 ms : drawing.marks)
         marks.append({axisValue(ms), ppmAxis_->min()});
     marks_->replace(marks);
-    spanSummary_ = summary;
     showSummary();
 }
 
@@ -215,22 +226,71 @@ void TrendWindow::drawConcentrationAxis(const trend::Summary &summary) {
     ppmAxis_->setRange(std::floor(low / step) * step, std::ceil(high / step) * step);
 }
 
+// The last reading and the span's figures, all of the same readings: the span ending at the last
+// one, whether or not the chart has been drawn up to it yet.
 void TrendWindow::showSummary() {
-    const trend::Summary &summary = spanSummary_;
+    summary_->setText(figuresText());
+}
+
+QString TrendWindow::figuresText() const {
     const auto last = model_.lastReading();
-    if (!last) {
-        summary_->setText(shown(kNoReadings));
-        return;
-    }
+    if (!last)
+        return shown(kNoReadings);
+    const auto [fromMs, toMs] = spanShown();
+    const trend::Summary summary = model_.summary(fromMs, toMs);
     const auto rangeValue = [&](double value, int decimals = 0) {
         return summary.readings ? QString::number(value, 'f', decimals) : QStringLiteral("-");
     };
-    summary_->setText(shown(kSummary)
-                          .arg(*last)
-                          .arg(rangeValue(summary.min), rangeValue(summary.max),
-                               rangeValue(summary.mean, kMeanDecimals))
-                          .arg(summary.readings)
-                          .arg(summary.rejections));
+    return shown(kSummary)
+        .arg(*last)
+        .arg(rangeValue(summary.min), rangeValue(summary.max),
+             rangeValue(summary.mean, kMeanDecimals))
+        .arg(summary.readings)
+        .arg(summary.rejections);
+}
+
+QStringList TrendWindow::reportLines() const {
+    const QString none = QStringLiteral("-");
+    const QString start =
+        model_.isEmpty()
+            ? none
+            : QDateTime::fromMSecsSinceEpoch(model_.startMs()).toString(kReportTimeFormat);
+    const auto station = model_.station();
+    const QString port = portDescription_ ? portDescription_() : QString();
+    return {
+        windowTitle(),
+        shown(kReportRun)
+            .arg(start, port.isEmpty() ? none : port, station ? QString::number(*station) : none),
+        shown(kReportSpan).arg(spanList_->currentText(), figuresText())};
+}
+
+void TrendWindow::setPortDescription(std::function<QString()> describe) {
+    portDescription_ = std::move(describe);
+}
+
+// The report's lines above the chart as it is shown, on a white page of `page` size.
+void TrendWindow::paintReport(QPainter &painter, const QSize &page) const {
+    painter.fillRect(QRect(QPoint(), page), Qt::white);
+    const int height = reportHeight(page.width());
+    const QRect text(kReportMargin, kReportMargin, page.width() - 2 * kReportMargin,
+                     height - 2 * kReportMargin);
+    painter.setPen(Qt::black);
+    painter.setFont(font());
+    painter.drawText(text, kReportTextFlags, reportLines().join(u'\n'));
+    view_->render(&painter, QRectF(0, height, page.width(), page.height() - height),
+                  view_->viewport()->rect());
+}
+
+// The report's lines wrapped to the page's width, with a margin around them.
+int TrendWindow::reportHeight(int width) const {
+    const QRect text(0, 0, width - 2 * kReportMargin, QWIDGETSIZE_MAX);
+    return fontMetrics().boundingRect(text, kReportTextFlags, reportLines().join(u'\n')).height() +
+           2 * kReportMargin;
+}
+
+QSize TrendWindow::reportSize() const {
+    const QSize chart = view_->viewport()->size();
+    return chart + QSize(0, reportHeight(chart.width()));
 }
 
 QString TrendWindow::summaryText() const {
@@ -238,9 +298,19 @@ QString TrendWindow::summaryText() const {
 }
 
 bool TrendWindow::exportPng(const QString &path) const {
+    const qreal ratio = devicePixelRatioF();
+    QImage picture(reportSize() * ratio, QImage::Format_RGB32);
+    picture.setDevicePixelRatio(ratio);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintReport(painter, reportSize());
+    painter.end();
+    // The same lines as text in the file, for whatever files the picture away.
+    picture.setText(QStringLiteral("Title"), windowTitle());
+    picture.setText(QStringLiteral("Description"), reportLines().join(u'\n'));
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    return buffer.open(QIODevice::WriteOnly) && view_->grab().save(&buffer, "PNG") &&
+    return buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG") &&
            writeAtomically(path, bytes);
 }
 
@@ -249,13 +319,14 @@ bool TrendWindow::exportSvg(const QString &path) const {
     QBuffer buffer(&bytes);
     QSvgGenerator svg;
     svg.setOutputDevice(&buffer);
-    svg.setSize(view_->size());
-    svg.setViewBox(view_->rect());
+    svg.setSize(reportSize());
+    svg.setViewBox(QRect(QPoint(), reportSize()));
     svg.setTitle(windowTitle());
+    svg.setDescription(reportLines().join(u'\n'));
     QPainter painter;
     if (!painter.begin(&svg))
         return false;
-    view_->render(&painter);
+    paintReport(painter, reportSize());
     painter.end();
     return writeAtomically(path, bytes);
 }
@@ -271,6 +342,7 @@ void TrendWindow::chooseFileAndExport(const QString &suffix, const QString &file
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const QString path = dialog.selectedFiles().constFirst();
+    redraw(); // the chart up to the last reading, as the figures above it
     if (!(this->*exporter)(path))
         QMessageBox::warning(this, windowTitle(), shown(kExportFailed).arg(path));
 }

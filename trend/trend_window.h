@@ -6,11 +6,15 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+#include <utility>
+
 class QChart;
 class QChartView;
 class QComboBox;
 class QLabel;
 class QLineSeries;
+class QPainter;
 class QScatterSeries;
 class QValueAxis;
 
@@ -31,6 +35,11 @@ public:
     // Draws the model now, whether or not it changed.
     void redraw();
     QString summaryText() const;
+    // What an exported picture says above the chart: the title; the start of the run (date and
+    // time), the port and the module's address; the span and its figures.
+    QStringList reportLines() const;
+    // Where the port list's port leads, for the report ("COM1: /dev/ttyUSB0").
+    void setPortDescription(std::function<QString()> describe);
     QChart *chart() const { return chart_; }
     QComboBox *spanList() const { return spanList_; }
 
@@ -51,6 +60,12 @@ private:
     void drawTimeAxis(double from, double to, double shortest, bool minutes);
     void drawConcentrationAxis(const trend::Summary &summary);
     void showSummary();
+    QString figuresText() const;
+    // From and to, in ms: the span chosen in the list, ending at the newest reading.
+    std::pair<qint64, qint64> spanShown() const;
+    void paintReport(QPainter &painter, const QSize &page) const;
+    int reportHeight(int width) const;
+    QSize reportSize() const;
     void chooseFileAndExport(const QString &suffix, const QString &filesCaption,
                              bool (TrendWindow::*exporter)(const QString &) const);
 
@@ -58,8 +73,8 @@ private:
     bool changed_ = false;
     QTimer redrawTimer_;
     QElapsedTimer chartDrawn_;
-    qint64 chartPeriodMs_ = 0;   // how often the chart is drawn again, from its span
-    trend::Summary spanSummary_; // of the span as last drawn
+    qint64 chartPeriodMs_ = 0; // how often the chart is drawn again, from its span
+    std::function<QString()> portDescription_;
     QChart *chart_ = nullptr;
     QChartView *view_ = nullptr;
     QLineSeries *line_ = nullptr;

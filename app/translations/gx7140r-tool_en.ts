@@ -255,6 +255,14 @@
         <translation>Last %1 ppm    shown span: min %2, max %3, mean %4 ppm, %5 readings, %6 rejected replies</translation>
     </message>
     <message>
+        <source>开始 %1&#x3000;串口 %2&#x3000;设备地址 %3</source>
+        <translation>Started %1    port %2    module address %3</translation>
+    </message>
+    <message>
+        <source>显示范围 %1：%2</source>
+        <translation>Span %1: %2</translation>
+    </message>
+    <message>
         <source>尚无读数</source>
         <translation>No readings yet</translation>
     </message>

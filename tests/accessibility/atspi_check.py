@@ -4,9 +4,10 @@
     atspi_check.py TOOL SIM
 
 Starts the simulated module (every second reply with a bad CRC) and the tool on its terminal,
-then checks over the accessibility bus: the five lists are named by their captions, the counters'
-names are their numbers and follow each request and reply, and the receive box says so while it
-shows a rejected reply. Run by run_atspi.sh inside a virtual X server and a private D-Bus session.
+then checks over the accessibility bus: the five lists are named by their captions, the port and
+baud lists hold their entries as items of a child list with the current entry selected, also after
+the entry changes, the counters' names are their numbers and follow each request and reply, and the
+receive box says so while it shows a rejected reply. Run by run_atspi.sh inside a virtual X server and a private D-Bus session.
 """
 import os
 import re
@@ -20,6 +21,8 @@ import pyatspi
 LISTS = {'串口号', '波特率', '校验位', '数据位', '停止位'}
 RECEIVED, REQUESTED = '成功接收 计数', '循环 计数'
 REJECTED = '无效应答，未解码'
+PORTS = ['COM%d' % n for n in range(1, 26)]
+RATES = ['2400', '4800', '9600', '19200']
 TIMEOUT = 20.0
 
 
@@ -57,6 +60,24 @@ def descendants(node):
         yield from descendants(child)
 
 
+def entries(combo):
+    """The item names of the list a combo box holds, and those of its selected items."""
+    lists = [c for c in combo if c is not None and c.getRole() == pyatspi.ROLE_LIST]
+    if len(lists) != 1:
+        return None
+    items = [c for c in lists[0] if c is not None]
+    return ([c.name for c in items],
+            [c.name for c in items if c.getState().contains(pyatspi.STATE_SELECTED)])
+
+
+def check_entries(combo, names, selected):
+    found = wait_for('the entries of %s' % combo.name, lambda: entries(combo))
+    if found[0] != names:
+        fail('%s holds %s, not %s' % (combo.name, found[0], names))
+    wait_for('%s to select %s (it selects %s)' % (combo.name, selected, entries(combo)[1]),
+             lambda: entries(combo)[1] == [selected])
+
+
 def main():
     tool, sim = sys.argv[1], sys.argv[2]
     config = tempfile.TemporaryDirectory()
@@ -80,6 +101,10 @@ def main():
         if names != LISTS:
             fail('the lists are named %s, not %s' % (sorted(names), sorted(LISTS)))
 
+        combos = {c.name: c for c in found if c.getRole() == pyatspi.ROLE_COMBO_BOX}
+        check_entries(combos['串口号'], PORTS, 'COM1')
+        check_entries(combos['波特率'], RATES, '9600')
+
         by_description = {c.description: c for c in found if c.description in (RECEIVED, REQUESTED)}
         if set(by_description) != {RECEIVED, REQUESTED}:
             fail('the counters are not described as %s and %s' % (RECEIVED, REQUESTED))
@@ -96,8 +121,26 @@ def main():
                      lambda: received.name == count and requested.name == count)
             wait_for('the receive box described as %r' % description,
                      lambda: state.description == description)
-        print('PASS: lists named by their captions, counters read %s / %s, rejected reply '
-              'described' % (received.name, requested.name))
+
+        # the next baud rate chosen as a user does (a click opens the popup, Down, Return): the
+        # selected item follows
+        rates = combos['波特率']
+        x, y, width, height = rates.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        pyatspi.Registry.generateMouseEvent(x + width // 2, y + height // 2, 'b1c')
+        wait_for('the baud list open', lambda: rates.getState().contains(pyatspi.STATE_EXPANDED)
+                 or any(c.getState().contains(pyatspi.STATE_SHOWING) for c in rates))
+        for key in (0xff54, 0xff0d):  # XK_Down, XK_Return
+            pyatspi.Registry.generateKeyboardEvent(key, None, pyatspi.KEY_SYM)
+        check_entries(rates, RATES, '19200')
+        # and with the popup closed, the focused list's previous entry (Up): Qt's combo box moves
+        # only its entry, the popup's selection is kept up by the tool
+        wait_for('the baud list closed and focused',
+                 lambda: rates.getState().contains(pyatspi.STATE_FOCUSED))
+        pyatspi.Registry.generateKeyboardEvent(0xff52, None, pyatspi.KEY_SYM)  # XK_Up
+        check_entries(rates, RATES, '9600')
+        print('PASS: lists named by their captions with their entries as items, the entry '
+              'selected and followed, counters read %s / %s, rejected reply described'
+              % (received.name, requested.name))
     finally:
         for process in (window, module):
             if process is not None:

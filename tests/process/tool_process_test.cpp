@@ -8,6 +8,10 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +65,15 @@ QString lockFileOf(qint64 pid) {
     return {};
 }
 
+// How many of the process's open files lead to `target` (a path, or "pipe:[inode]").
+int openCount(qint64 pid, const QString &target) {
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    int count = 0;
+    for (const QString &fd : fds.entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
+        count += QFile::symLinkTarget(fds.filePath(fd)) == target ? 1 : 0;
+    return count;
+}
+
 } // namespace
 
 class ToolProcessTest : public QObject {
@@ -74,6 +87,8 @@ private slots:
     void signalsEndTheProgramLikeAClose_data();
     void signalsEndTheProgramLikeAClose();
     void logAndTrendAroundTheWindow();
+    void aLogThatFailsLeavesTheWindowRunning_data();
+    void aLogThatFailsLeavesTheWindowRunning();
 
 private:
     QTemporaryDir config_;
@@ -121,6 +136,9 @@ void ToolProcessTest::usageErrors_data() {
     QTest::newRow("--log in a missing folder") << QStringList{"--log", "/nonexistent/run.csv"};
     QTest::newRow("--log a folder") << QStringList{"--trend", "--log", "/tmp"};
     QTest::newRow("--log on a full disk") << QStringList{"--log", "/dev/full"};
+    const QString unread = config_.filePath(QStringLiteral("unread-fifo"));
+    ::mkfifo(QFile::encodeName(unread).constData(), 0600);
+    QTest::newRow("--log a pipe nobody reads, at once") << QStringList{"--log", unread};
 }
 
 // Exit status 2, one line on stderr, nothing else: no window, nothing opened or saved.
@@ -214,6 +232,73 @@ void ToolProcessTest::logAndTrendAroundTheWindow() {
     QFile file(log);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().startsWith("time,event,kind,request_hex,reply_hex,status,"));
+}
+
+void ToolProcessTest::aLogThatFailsLeavesTheWindowRunning_data() {
+    QTest::addColumn<QString>("target");
+    QTest::newRow("--log /dev/stdout | head -1") << QStringLiteral("stdout");
+    QTest::newRow("a FIFO whose reader goes away") << QStringLiteral("fifo");
+    QTest::newRow("a file that reaches the size limit") << QStringLiteral("file");
+}
+
+// The log's file goes bad while the window runs on a pty (each byte the module side sends is a
+// reply, a line of the log): the window is not killed (SIGPIPE, SIGXFSZ), it lets go of the log,
+// and it still ends on a signal as a close does, with exit status 0 and no lock left behind.
+void ToolProcessTest::aLogThatFailsLeavesTheWindowRunning() {
+    QFETCH(QString, target);
+    PtyPair pty;
+    QTemporaryDir folder;
+    QProcessEnvironment env = noDisplay(folder.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QString log = folder.filePath(target == QStringLiteral("fifo") ? "fifo" : "run.csv");
+    int pipe[2] = {-1, -1}; // the test's reading end, and the tool's writing end (stdout)
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    if (target == QStringLiteral("stdout")) {
+        log = QStringLiteral("/dev/stdout");
+        QCOMPARE(::pipe2(pipe, O_CLOEXEC), 0);
+        tool.setChildProcessModifier([writer = pipe[1]] { ::dup2(writer, STDOUT_FILENO); });
+    } else if (target == QStringLiteral("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(log).constData(), 0600), 0);
+        pipe[0] = ::open(QFile::encodeName(log).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } else {
+        tool.setChildProcessModifier([] {
+            const rlimit limit{1000, 1000}; // the header and a few lines
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
+    tool.start(kTool, {"--port", "COM1=" + pty.path, "--log", log});
+    QVERIFY(tool.waitForStarted());
+    ::close(pipe[1]);
+    QString lock;
+    QTRY_VERIFY_WITH_TIMEOUT(!(lock = lockFileOf(tool.processId())).isEmpty(), 15000);
+    const QString logged =
+        target == QStringLiteral("stdout")
+            ? QFile::symLinkTarget(QStringLiteral("/proc/%1/fd/1").arg(tool.processId()))
+            : log;
+    char header[16]; // read as head does, then gone
+    if (target == QStringLiteral("stdout"))
+        QCOMPARE(QByteArray(header, int(::read(pipe[0], header, 16))), "time,event,kind,");
+    ::close(pipe[0]);
+    const int openAtStart = openCount(tool.processId(), logged);
+    for (int i = 0; i < 400 && openCount(tool.processId(), logged) == openAtStart; ++i) {
+        pty.send("\x01");
+        QTest::qWait(50);
+    }
+    QCOMPARE(openCount(tool.processId(), logged), openAtStart - 1); // the log let go
+    QCOMPARE(tool.state(), QProcess::Running);
+    ::kill(pid_t(tool.processId()), SIGTERM);
+    QVERIFY(tool.waitForFinished(15000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 0);
+    QVERIFY2(!QFile::exists(lock), qPrintable(lock));
+    QFile file(log);
+    if (target == QStringLiteral("file") && file.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> rows = file.readAll().split('\n');
+        QCOMPARE(rows.last(), QByteArray()); // cut back to a whole line
+        for (const QByteArray &row : rows.mid(0, rows.size() - 1))
+            QCOMPARE(row.count(','), rows.first().count(','));
+    }
 }
 
 QTEST_GUILESS_MAIN(ToolProcessTest)

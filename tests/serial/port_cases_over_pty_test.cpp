@@ -68,7 +68,7 @@ void PortCasesOverPtyTest::startUpWithCom1Absent() {
     QVERIFY(!w.control->PortOpen());
     QVERIFY(w.messages.isEmpty());
     QVERIFY(w.window->PollEnabled);
-    QCOMPARE(w.lamp(), QStringLiteral("imgConnected"));
+    QCOMPARE(w.lamp(), QStringLiteral("imgNotConnected")); // red at once, no message
     w.window->ui.comDoOnce->click();
     QCOMPARE(w.messages.size(), 1);
     QCOMPARE(w.messages[0].text, expected::kPortClosed);
@@ -131,11 +131,13 @@ void PortCasesOverPtyTest::choosingAnAbsentPort() {
     PtyPair pty;
     PtyWindow w(pty.path);
     w.window->PollEnabled = false;
+    QCOMPARE(w.lamp(), QStringLiteral("imgConnected"));
     w.choosePort(2);
     QVERIFY(!w.control->PortOpen());
     QCOMPARE(w.window->CommNum, 3);
     QVERIFY(w.window->PollEnabled);
     QVERIFY(w.messages.isEmpty());
+    QCOMPARE(w.lamp(), QStringLiteral("imgNotConnected"));
 }
 
 QTEST_MAIN(PortCasesOverPtyTest)

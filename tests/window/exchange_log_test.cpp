@@ -6,8 +6,15 @@
 #include "record/window_log.h"
 #include "window_fixture.h"
 
+#include "app/signal_quit.h"
+
+#include <QTemporaryDir>
 #include <QTimeZone>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,6 +32,7 @@ struct LoggedWindow : WindowFixture {
     explicit LoggedWindow(qint64 room = 1 << 20)
         : log(*window, recorder, std::make_unique<CsvLog>(std::make_unique<FullDisk>(disk, room))) {
     }
+    explicit LoggedWindow(std::unique_ptr<CsvLog> csv) : log(*window, recorder, std::move(csv)) {}
     QStringList lines() const {
         return QString::fromUtf8(disk.written).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     }
@@ -106,6 +114,7 @@ private slots:
     void everyExchangeAsItsLines_data();
     void everyExchangeAsItsLines();
     void aFullDiskStopsTheLogWithOneMessageAndPollingGoesOn();
+    void aPipeWhoseReaderLeftStopsTheLogWithOneMessage();
 };
 
 void ExchangeLogTest::everyExchangeAsItsLines_data() {
@@ -140,6 +149,31 @@ void ExchangeLogTest::aFullDiskStopsTheLogWithOneMessageAndPollingGoesOn() {
     QCOMPARE(w.messages.size(), 1);
     QCOMPARE(w.disk.writes, writes); // nothing more written
     QVERIFY(!w.log.logging());
+}
+
+// --log into a named pipe whose reader goes away. The program ignores SIGPIPE from start-up on, as
+// this test does: the write fails instead of ending the program.
+void ExchangeLogTest::aPipeWhoseReaderLeftStopsTheLogWithOneMessage() {
+    makeFailedWritesErrors();
+    QTemporaryDir folder;
+    const QString fifo = folder.filePath(QStringLiteral("fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    QString error;
+    auto csv = CsvLog::open(fifo, error);
+    QVERIFY2(csv, qPrintable(error));
+    LoggedWindow w(std::move(csv));
+    ::close(reader);
+    for (int reply = 0; reply < 2; ++reply) {
+        w.ui().comDoOnce->click();
+        w.comm->deliver(w.hex(kReply));
+        QTRY_COMPARE(w.messages.size(), 1);
+    }
+    QCOMPARE(w.messages[0],
+             (Message{expected::kLogWriteFailed, expected::kAppTitle, MessageIcon::Exclamation}));
+    QVERIFY(!w.log.logging());
+    QCOMPARE(w.window->txtValue[0]->text(), QStringLiteral("450"));
+    QCOMPARE(w.ui().lblErrCounter->text(), QStringLiteral("2"));
 }
 
 QTEST_MAIN(ExchangeLogTest)

@@ -19,6 +19,8 @@ private slots:
     void tabLeavesTheReceiveBox();
     void everyCycleClickRestartsTheInterval();
     void doubleClickOpensThePageOnce();
+    void linkOpensOnlyOnAReleaseOverIt_data();
+    void linkOpensOnlyOnAReleaseOverIt();
     void hugePastesAreCutAndTheWindowStaysResponsive();
 };
 
@@ -140,6 +142,29 @@ void KeyboardMouseTest::doubleClickOpensThePageOnce() {
     QTest::mouseClick(f.ui().lblurl, Qt::LeftButton);
     QTest::mouseClick(f.ui().lblurl, Qt::LeftButton);
     QCOMPARE(f.openedUrls.size(), 3);
+}
+
+void KeyboardMouseTest::linkOpensOnlyOnAReleaseOverIt_data() {
+    QTest::addColumn<QPoint>("dragged"); // from the press at the link's centre
+    QTest::addColumn<int>("opened");
+    QTest::newRow("released where pressed") << QPoint() << 1;
+    QTest::newRow("dragged off to the right") << QPoint(1000, 0) << 0;
+    QTest::newRow("dragged off above") << QPoint(0, -100) << 0;
+}
+
+// The label grabs the mouse from its press on: the release comes to it wherever it happens.
+void KeyboardMouseTest::linkOpensOnlyOnAReleaseOverIt() {
+    QFETCH(QPoint, dragged);
+    QFETCH(int, opened);
+    ShownWindow f;
+    QLabel *link = f.ui().lblurl;
+    const QPoint press = link->rect().center();
+    QTest::mousePress(link, Qt::LeftButton, {}, press);
+    QTest::mouseMove(link, press + dragged);
+    QTest::mouseRelease(link, Qt::LeftButton, {}, press + dragged);
+    QCOMPARE(f.openedUrls.size(), opened);
+    QTest::mouseClick(link, Qt::LeftButton); // the next click is whole again
+    QCOMPARE(f.openedUrls.size(), opened + 1);
 }
 
 // A 1 MB paste: the receive box keeps 65535 characters, each single-line box 32767, and a

@@ -9,6 +9,7 @@ class PortHandlingTest : public QObject {
     Q_OBJECT
 private slots:
     void choosingAPortOpensIt();
+    void choosingAPortHeldByAnotherProgram_data();
     void choosingAPortHeldByAnotherProgram();
     void portListWithNothingSelected();
     void baudChange_data();
@@ -36,9 +37,20 @@ void PortHandlingTest::choosingAPortOpensIt() {
     QVERIFY(f.messages.isEmpty());
 }
 
+void PortHandlingTest::choosingAPortHeldByAnotherProgram_data() {
+    QTest::addColumn<QString>("lampBefore");
+    QTest::newRow("green before") << QStringLiteral("imgConnected");
+    QTest::newRow("red before") << QStringLiteral("imgNotConnected");
+}
+
+// The port stays closed and the lamp says so at once, without a message: before, a green lamp
+// stayed over a port that never opened.
 void PortHandlingTest::choosingAPortHeldByAnotherProgram() {
+    QFETCH(QString, lampBefore);
     WindowFixture f;
-    f.window->Command1_Click(); // lamp red
+    if (lampBefore == QStringLiteral("imgNotConnected"))
+        f.window->Command1_Click();
+    QCOMPARE(f.lamp(), lampBefore);
     f.window->PollEnabled = false;
     f.comm->refuseOpen = true;
     f.ui().Combo1->setCurrentIndex(4);
@@ -48,7 +60,13 @@ void PortHandlingTest::choosingAPortHeldByAnotherProgram() {
     QCOMPARE(f.window->CommNum, 5);
     QCOMPARE(f.comm->settings, QStringLiteral("9600,N,8,1"));
     QVERIFY(f.window->PollEnabled);
-    QCOMPARE(f.lamp(), QStringLiteral("imgNotConnected")); // the lamp keeps what it showed
+    QCOMPARE(f.lamp(), QStringLiteral("imgNotConnected"));
+    // the port frees up: choosing it again opens it and leaves the lamp as it was (red)
+    f.comm->refuseOpen = false;
+    emit f.ui().Combo1->activated(4);
+    QVERIFY(f.comm->open);
+    QCOMPARE(f.lamp(), QStringLiteral("imgNotConnected"));
+    QVERIFY(f.messages.isEmpty());
 }
 
 void PortHandlingTest::portListWithNothingSelected() {
@@ -60,6 +78,7 @@ void PortHandlingTest::portListWithNothingSelected() {
                                      MessageIcon::None}));
     QVERIFY(!f.comm->open);
     QCOMPARE(f.comm->log, QStringList{"PortOpen=false"});
+    QCOMPARE(f.lamp(), QStringLiteral("imgNotConnected")); // the port was left closed
 }
 
 void PortHandlingTest::baudChange_data() {

@@ -76,7 +76,7 @@ void StartupLayoutTest::startUpWithCom1AbsentShowsNothing() {
     QVERIFY(f.messages.isEmpty());
     QVERIFY(!f.comm->open);
     QVERIFY(f.window->PollEnabled);
-    QCOMPARE(f.lamp(), QStringLiteral("imgConnected"));
+    QCOMPARE(f.lamp(), QStringLiteral("imgNotConnected")); // red at once, no message
     QCOMPARE(f.window->CommNum, 1);
     f.ui().comDoOnce->click();
     QCOMPARE(f.lastMessage(), expected::kPortClosed);

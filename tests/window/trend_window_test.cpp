@@ -3,11 +3,16 @@
 #include "app/around_window.h"
 #include "app/translation.h"
 #include "chinese_text.h"
+#include "core/module_protocol.h"
 #include "trend/trend_window.h"
 #include "window_fixture.h"
 
 #include <QChart>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QGraphicsTextItem>
+#include <QGraphicsView>
 #include <QImage>
 #include <QLineSeries>
 #include <QPushButton>
@@ -34,6 +39,29 @@ struct TrendedWindow : WindowFixture {
     TrendWindow &trend;
 };
 
+// An accepted measurement reply of the module at address 1, at that time.
+modbus::ExchangeRecord reading(qint64 ms, int ppm) {
+    modbus::ExchangeRecord record;
+    record.time = QDateTime::fromMSecsSinceEpoch(ms);
+    record.event = modbus::ExchangeRecord::Event::Reply;
+    record.kind = modbus::kindName(modbus::kMeasurementRead, {});
+    record.status = modbus::kAcceptedStatus;
+    record.reply = QByteArray::fromHex("0103");
+    record.registers = modbus::valuesByRegister(0, std::vector<int>{ppm});
+    return record;
+}
+
+// Where the chart drew that text (an axis title), in the scene.
+QRectF drawnText(const TrendWindow &trend, const QString &text) {
+    const auto *view = trend.findChild<QGraphicsView *>();
+    for (QGraphicsItem *item : view->scene()->items()) {
+        const auto *shownText = dynamic_cast<QGraphicsTextItem *>(item);
+        if (shownText && item->isVisible() && shownText->toPlainText() == text)
+            return item->sceneBoundingRect();
+    }
+    return {};
+}
+
 } // namespace
 
 class TrendWindowTest : public QObject {
@@ -43,7 +71,10 @@ private slots:
     void exportsTheChart_data();
     void exportsTheChart();
     void closingItLeavesTheWindowClosingTheWindowEndsTheProgram();
+    void axisTitlesApartBeforeTheFirstReading();
+    void figuresShownTogetherComeFromTheSameReadings();
     void speaksEnglishWithTheTranslation();
+    void fileDialogsSpeakChinese();
 };
 
 void TrendWindowTest::drawsAcceptedReadingsAndMarksRejectedReplies() {
@@ -87,15 +118,27 @@ void TrendWindowTest::exportsTheChart() {
     QVERIFY(QTest::qWaitForWindowExposed(&w.trend));
     QTemporaryDir folder;
     const QString path = folder.filePath(svg ? "trend.svg" : "trend.png");
+    w.trend.redraw();
     QVERIFY(svg ? w.trend.exportSvg(path) : w.trend.exportPng(path));
+    // What a report needs: when the run started, on which port, which module, and the figures.
+    const QStringList report = w.trend.reportLines();
+    const QString run = QStringLiteral("开始 %1 ").arg(QDate::currentDate().toString(Qt::ISODate));
+    QVERIFY2(report.size() == 3 && report[1].startsWith(run) &&
+                 report[1].endsWith(QStringLiteral("串口 COM1　设备地址 1")) &&
+                 report[2].endsWith(w.trend.summaryText()),
+             qPrintable(report.join(u'\n')));
     if (svg) {
         QSvgRenderer picture(path);
         QVERIFY(picture.isValid());
         QVERIFY(picture.defaultSize().width() > 300);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(file.readAll()).contains(report[2].toHtmlEscaped()));
     } else {
         const QImage picture(path);
         QVERIFY(!picture.isNull());
         QVERIFY(picture.width() > 300);
+        QCOMPARE(picture.text(QStringLiteral("Description")), report.join(u'\n'));
     }
     QVERIFY(!w.trend.exportPng(folder.filePath("missing/trend.png")));
 }
@@ -118,12 +161,41 @@ void TrendWindowTest::closingItLeavesTheWindowClosingTheWindowEndsTheProgram() {
     QCOMPARE(runClosing(*w.window), 0); // ended by the close
 }
 
+void TrendWindowTest::axisTitlesApartBeforeTheFirstReading() {
+    TrendedWindow w;
+    w.trend.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.trend));
+    const auto axes = w.trend.chart()->axes();
+    QCOMPARE(axes.size(), 2);
+    const QRectF time = drawnText(w.trend, axes[0]->titleText());
+    const QRectF ppm = drawnText(w.trend, axes[1]->titleText());
+    QVERIFY(!time.isEmpty() && !ppm.isEmpty() && !time.intersects(ppm));
+}
+
+// An hour of readings: the chart is drawn again only every few seconds, the figures every second.
+// When a new reading shows as the current one, the highest of the span has seen it too.
+void TrendWindowTest::figuresShownTogetherComeFromTheSameReadings() {
+    TrendedWindow w;
+    const qint64 start = QDateTime::currentMSecsSinceEpoch() - qint64(3600) * 1000;
+    for (qint64 s = 0; s < 3600; s += 10)
+        w.trend.add(reading(start + s * 1000, 440 + int(s / 10 % 20)));
+    w.trend.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.trend));
+    w.trend.redraw();
+    QVERIFY(w.trend.summaryText().contains(QStringLiteral("最高 459")));
+    w.trend.add(reading(start + qint64(3600) * 1000, 469));
+    QTRY_VERIFY(w.trend.summaryText().contains(QStringLiteral("当前 469 ppm")));
+    QVERIFY2(w.trend.summaryText().contains(QStringLiteral("最高 469　平均 449.6 ppm　读数 361")),
+             qPrintable(w.trend.summaryText()));
+}
+
 void TrendWindowTest::speaksEnglishWithTheTranslation() {
     QVERIFY(translation::install(QStringLiteral("en"), {QStringLiteral(GX7140R_TRANSLATIONS_DIR)}));
     TrendedWindow w;
     w.measure(w.hex(kReply450));
     w.trend.redraw();
     QStringList texts{w.trend.windowTitle(), w.trend.summaryText()};
+    texts << w.trend.reportLines();
     for (const QAbstractSeries *series : w.trend.chart()->series())
         texts << series->name();
     for (const QAbstractAxis *axis : w.trend.chart()->axes())
@@ -136,6 +208,16 @@ void TrendWindowTest::speaksEnglishWithTheTranslation() {
         texts << w.trend.spanList()->itemText(i);
     for (const QString &text : texts)
         QVERIFY2(!text.isEmpty() && !hasChinese(text), qPrintable(text));
+}
+
+// The export's file dialog is Qt's own: its buttons and captions in Chinese, as the window.
+void TrendWindowTest::fileDialogsSpeakChinese() {
+    QVERIFY2(translation::installQtChinese(), "qtbase_zh_CN.qm (qt6-translations-l10n) missing");
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    for (const QAbstractButton *button : dialog.findChild<QDialogButtonBox *>()->buttons())
+        QVERIFY2(hasChinese(button->text()), qPrintable(button->text()));
 }
 
 QTEST_MAIN(TrendWindowTest)
