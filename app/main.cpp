@@ -44,7 +44,10 @@ int runWindow(int argc, char *argv[], const ToolOptions &options, std::unique_pt
     QApplication app(argc, argv);
     environment.restore();
     if (options.language.isEmpty()) {
-        translation::installQtChinese(); // the file dialogs' texts, when Qt's are installed
+        // The trend window's file dialogs in Chinese, when Qt's texts are installed. Only with the
+        // trend window: they would also rename the message boxes' OK button.
+        if (options.trend)
+            translation::installQtChinese();
     } else if (!translation::install(options.language)) {
         print(stderr, QStringLiteral("gx7140r-tool: no translation for '%1' found in %2\n")
                           .arg(options.language, translation::folders().join(u' ')));
