@@ -172,31 +172,48 @@ void CliProcessTest::addressChangeIsReadBackAtTheNewAddress() {
     QCOMPARE(runOn(sim, {"read"}).exitCode, 1);
 }
 
+// Values in the module's range are written and read back (two frames); values outside it, or
+// that the register cannot hold as typed, send nothing unless --force writes them as the window
+// converts them.
 void CliProcessTest::settingsAreWrittenAndReadBack_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
     QTest::addColumn<int>("registerAddress");
     QTest::addColumn<int>("expected");
-    QTest::newRow("range-coefficient") << "range-coefficient"
-                                       << "3" << 2 << 3;
-    QTest::newRow("range-low, negative wraps") << "range-low"
-                                               << "-1" << 3 << 65535;
-    QTest::newRow("range-high, half to even") << "range-high"
-                                              << "3000.5" << 4 << 3000;
-    QTest::newRow("display-calibration, half to even") << "display-calibration"
-                                                       << "999.5" << 5 << 1000;
+    const auto row = [](const char *name, QStringList arguments, int exitCode, int address,
+                        int expected) {
+        QTest::newRow(name) << arguments << exitCode << address << expected;
+    };
+    row("range-coefficient in range", {"range-coefficient", "2"}, 0, 2, 2);
+    row("range-high in range", {"range-high", "3000"}, 0, 4, 3000);
+    row("display-calibration, lowest", {"display-calibration", "100"}, 0, 5, 100);
+    row("range-high above the range", {"range-high", "25000"}, 2, 4, 2000);
+    row("display-calibration below the range", {"display-calibration", "50"}, 2, 5, 1000);
+    row("range-coefficient, fraction", {"range-coefficient", "1.5"}, 2, 2, 1);
+    row("range-coefficient, forced fraction", {"--force", "range-coefficient", "1.5"}, 0, 2, 2);
+    row("range-low, forced negative wraps", {"--force", "range-low", "-1"}, 0, 3, 65535);
+    row("range-high, forced half to even", {"range-high", "3000.5", "--force"}, 0, 4, 3000);
+    row("display-calibration, forced half to even", {"--force", "display-calibration", "999.5"}, 0,
+        5, 1000);
 }
 
 void CliProcessTest::settingsAreWrittenAndReadBack() {
-    QFETCH(QString, name);
-    QFETCH(QString, value);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
     QFETCH(int, registerAddress);
     QFETCH(int, expected);
     SimRunner sim;
     QVERIFY(sim.ok());
-    const Run run = runOn(sim, {"--format", "csv", "set", name, value});
-    QCOMPARE(run.exitCode, 0);
+    const Run run = runOn(sim, QStringList{"--format", "csv", "set"} + arguments);
+    QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(sim.module().registers()[std::size_t(registerAddress)], expected);
+    if (exitCode != 0) {
+        QCOMPARE(sim.module().framesHeard(), 0);
+        QVERIFY(run.out.isEmpty());
+        QCOMPARE(run.err.count(u'\n'), 1);
+        return;
+    }
+    QCOMPARE(sim.module().framesHeard(), 2);
     const QStringList fields = csvFields(run.out.section(QStringLiteral("\r\n"), 1, 1));
     QCOMPARE(fields.value(6 + registerAddress), QString::number(expected));
 }
@@ -303,60 +320,17 @@ void CliProcessTest::portsThatCannotBeOpenedAndSavedMappings() {
     QCOMPARE(runCli({"--port", "/dev/null", "read"}).exitCode, 3);
 }
 
+// The messages are a unit table (cli_unit_test); these rows check that the program is wired to
+// it: status 2 and the message for an option, a command's argument and a refused setting.
 void CliProcessTest::usageErrors_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
-    const auto row = [](const char *name, QStringList arguments, const char *message) {
-        QTest::newRow(name) << arguments << QString::fromUtf8(message);
-    };
-    row("no command", {}, "no command: read, poll, address, set-address, set or scan");
-    row("unknown command", {"reed"}, "unknown command 'reed'");
-    row("unknown option", {"--bogus", "read"}, "unknown option '--bogus'");
-    row("unknown short option", {"read", "-q"}, "unknown option '-q'");
-    row("no value", {"read", "--baud"}, "--baud needs a value");
-    row("baud not offered", {"--baud", "9601", "read"},
-        "--baud: '9601' is not one of 2400, 4800, 9600, 19200");
-    row("address 248", {"--address", "248", "read"},
-        "--address: '248' is not a whole number from 1 to 247");
-    row("address 1.5", {"--address", "1.5", "read"},
-        "--address: '1.5' is not a whole number from 1 to 247");
-    row("retries -1", {"--retries", "-1", "read"},
-        "--retries: '-1' is not a whole number from 0 to 10");
-    row("format", {"--format", "xml", "read"}, "--format: 'xml' is not text, csv or json");
-    row("COM0", {"--port", "COM0", "read"},
-        "--port: 'COM0' is not a port name COMn with n from 1 to 255");
-    row("empty port", {"--port", "", "read"}, "--port: no port named");
-    row("stray argument", {"read", "now"}, "read takes no arguments");
-    row("poll without interval", {"poll"}, "poll needs --interval MS");
-    row("interval 49", {"poll", "--interval", "49"},
-        "--interval: '49' is not a number of milliseconds from 50 to 60000");
-    row("interval before poll", {"--interval", "50", "poll"},
-        "--interval is an option of poll, after it");
-    row("interval with read", {"read", "--interval", "50"},
-        "--interval is an option of poll, after it");
-    row("count 0", {"poll", "--interval", "50", "--count", "0"},
-        "--count: '0' is not a whole number from 1 to 2147483647");
-    row("count and duration", {"poll", "--interval", "50", "--count", "5", "--duration", "5"},
-        "--count and --duration exclude each other");
-    row("set-address 251", {"set-address", "251"},
-        "set-address: '251' is not an address from 1 to 250");
-    row("set-address 248", {"set-address", "248"},
-        "set-address: 248 is beyond 247, where libmodbus could not read the module back (the "
-        "window sets 248 to 250)");
-    row("set-address text", {"set-address", "x7"}, "set-address: 'x7' is not a number");
-    row("set-address alone", {"set-address"}, "set-address takes NEW");
-    row("set unknown name", {"set", "alarm-low", "5"},
-        "set: 'alarm-low' is not one of range-coefficient, range-low, range-high, "
-        "display-calibration");
-    row("set 65536", {"set", "range-high", "65536"},
-        "set: '65536' is not a number from -65536 to 65535");
-    row("set text", {"set", "range-high", "0x10"},
-        "set: '0x10' is not a number from -65536 to 65535");
-    row("set without value", {"set", "range-high"}, "set takes NAME VALUE");
-    row("scan rate", {"scan", "--bauds", "9600,1200"},
-        "--bauds: '1200' is not one of 2400, 4800, 9600, 19200");
-    row("scan range reversed", {"scan", "--addresses", "20-10"},
-        "--addresses: '20-10' is not FROM-TO within 1-247");
+    QTest::newRow("address 248") << QStringList{"-a", "248", "read"}
+                                 << "--address: '248' is out of range (1 to 247)";
+    QTest::newRow("range-high 25000")
+        << QStringList{"set", "range-high", "25000"}
+        << "set: range-high 25000 is outside the module's range 1000 to 20000; --force writes "
+           "25000";
 }
 
 // Exit status 2, the message on one line of stderr, nothing on stdout.
