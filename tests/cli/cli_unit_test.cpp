@@ -4,6 +4,7 @@
 #include "record_format.h"
 
 #include "core/input_checks.h"
+#include "core/whole_number.h"
 
 #include <QRegularExpression>
 
@@ -93,6 +94,37 @@ TEST(CliOptions, WhatEachCommandLineAsksFor) {
     for (const Case &c : cases)
         EXPECT_EQ(summary(parseCommandLine(c.arguments, route)).toStdString(), c.summary)
             << c.arguments.join(u' ').toStdString();
+}
+
+// Decimal digits within the range, nothing else; out of range is told apart from malformed.
+TEST(WholeNumber, DigitsOnly) {
+    using numeric::WholeNumberProblem;
+    struct Case {
+        const char *text;
+        std::int64_t low, high;
+        std::variant<std::int64_t, WholeNumberProblem> expected;
+    };
+    const Case cases[] = {
+        {"1", 1, 247, std::int64_t(1)},
+        {"247", 1, 247, std::int64_t(247)},
+        {"007", 1, 247, std::int64_t(7)},
+        {"0", 0, 10, std::int64_t(0)},
+        {"0", 1, 247, WholeNumberProblem::OutOfRange},
+        {"248", 1, 247, WholeNumberProblem::OutOfRange},
+        {"99999999999999999999", 1, 247, WholeNumberProblem::OutOfRange},
+        {"", 1, 247, WholeNumberProblem::NotWhole},
+        {" 1", 1, 247, WholeNumberProblem::NotWhole},
+        {"1 ", 1, 247, WholeNumberProblem::NotWhole},
+        {"+1", 1, 247, WholeNumberProblem::NotWhole},
+        {"-1", -5, 247, WholeNumberProblem::NotWhole},
+        {"1.0", 1, 247, WholeNumberProblem::NotWhole},
+        {"1e3", 1, 9999, WholeNumberProblem::NotWhole},
+        {"0x10", 1, 247, WholeNumberProblem::NotWhole},
+        {"\xd9\xa3", 1, 247, WholeNumberProblem::NotWhole}, // an Arabic-Indic digit
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(numeric::parseWholeNumber(QString::fromUtf8(c.text), c.low, c.high), c.expected)
+            << c.text;
 }
 
 // Each usage error in the command line's words; the process test checks one of them end to end.
