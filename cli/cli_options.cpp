@@ -693,10 +693,7 @@ QString helpText() {
         const QString term = (spec.name + u' ' + spec.synopsis).trimmed();
         help += helpEntry(term, spec.description);
     }
-    help += QStringLiteral("\n") +
-            wrapped(QStringLiteral("Options (--name VALUE, --name=VALUE, or -x VALUE for the "
-                                   "short ones; numbers are decimal digits):"),
-                    0);
+    help += QStringLiteral("\nOptions:\n");
     for (const OptionSpec &spec : optionSpecs()) {
         QString term = spec.shortName.isEmpty() ? QStringLiteral("    ")
                                                 : QStringLiteral("-%1, ").arg(spec.shortName);
@@ -706,6 +703,11 @@ QString helpText() {
         help += helpEntry(term, spec.description);
     }
     help += QStringLiteral("\n") +
+            wrapped(QStringLiteral("Options take their value as --name VALUE, --name=VALUE or, "
+                                   "for the short forms, -x VALUE; numbers are decimal digits "
+                                   "only."),
+                    0) +
+            QStringLiteral("\n") +
             wrapped(QStringLiteral("The port is locked as the window locks it (LCK..NAME in "
                                    "/var/lock, with the process number; a lock left by a process "
                                    "that is gone is taken over) and opened exclusively; a port "
