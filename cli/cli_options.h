@@ -51,7 +51,8 @@ struct Invocation {
     int newAddress = 0;
     // set
     const modbus::ModuleField *field = nullptr;
-    std::uint16_t value = 0;
+    std::uint16_t value = 0; // what is written
+    bool force = false;      // --force: written even outside the module's range
     // scan
     QList<int> bauds;
     int firstAddress = 1;
@@ -69,6 +70,7 @@ QString versionText();
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitNoAnswer = 1; // no reply, an exception, an invalid frame, a mismatch
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitPort = 3; // the port could not be opened, or vanished
+inline constexpr int kExitPort = 3;   // the port could not be opened, is in use, or vanished
+inline constexpr int kExitOutput = 4; // standard output could not be written
 
 } // namespace cli

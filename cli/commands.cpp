@@ -8,8 +8,11 @@
 
 #include <QDateTime>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <thread>
 #include <unistd.h>
 
 namespace cli {
@@ -32,16 +35,37 @@ QDateTime localNow() {
                                           int(local.tm_gmtoff));
 }
 
-void print(FILE *stream, const QString &text) {
-    if (text.isEmpty())
-        return;
+// The whole text handed to the system, the ending signals held meanwhile so that it goes out
+// whole or not at all; errno tells why when it did not.
+bool writeAll(int descriptor, const QString &text) {
     const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
-    std::fflush(stream);
+    HeldInterrupts held;
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t written =
+            ::write(descriptor, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
 }
 
 void complain(const QString &reason) {
-    print(stderr, QStringLiteral("gx7140r-cli: %1\n").arg(reason));
+    writeAll(STDERR_FILENO, QStringLiteral("gx7140r-cli: %1\n").arg(reason));
+}
+
+// Standard output that could not be written ends the program with its own status.
+struct OutputFailed {};
+
+void printOut(const QString &text) {
+    if (text.isEmpty() || writeAll(STDOUT_FILENO, text))
+        return;
+    const int error = errno;
+    complain(QStringLiteral("cannot write standard output: %1")
+                 .arg(QString::fromLocal8Bit(std::strerror(error))));
+    throw OutputFailed{};
 }
 
 int statusFor(const Failure &failure) {
@@ -53,33 +77,48 @@ int fail(const Failure &failure) {
     return statusFor(failure);
 }
 
-QString portName(const Line &line) {
-    return line.port == line.device ? line.device
-                                    : QStringLiteral("%1 (%2)").arg(line.device, line.port);
+// "/dev/ttyUSB0 (COM1)" or "COM1 (/dev/ttyUSB0)", the first one named first.
+QString portName(const Line &line, bool portFirst) {
+    if (line.port == line.device)
+        return line.device;
+    return portFirst ? QStringLiteral("%1 (%2)").arg(line.port, line.device)
+                     : QStringLiteral("%1 (%2)").arg(line.device, line.port);
 }
 
 std::unique_ptr<ModuleMaster> openPort(const Invocation &invocation, int baud) {
     const Line &line = invocation.line;
-    QString error;
-    auto master = ModuleMaster::open({line.device, baud, line.timeoutMs, line.retries}, error);
-    if (!master)
-        complain(QStringLiteral("cannot open %1: %2").arg(portName(line), error) +
+    ModuleMaster::OpenFailure failure;
+    auto master = ModuleMaster::open({line.device, baud, line.timeoutMs, line.retries}, failure);
+    if (master)
+        return master;
+    if (failure.inUse)
+        complain(QStringLiteral("%1 is %2").arg(portName(line, true), failure.reason));
+    else
+        complain(QStringLiteral("cannot open %1: %2").arg(portName(line, false), failure.reason) +
                  refusalNote(line.device));
-    return master;
+    return nullptr;
+}
+
+// The record with the frames of its exchange, as the window's log has them.
+modbus::ExchangeRecord withFrames(modbus::ExchangeRecord record,
+                                  const ModuleMaster::Exchange &exchange) {
+    record.request = exchange.request;
+    record.reply = exchange.reply;
+    return record;
 }
 
 int printed(const Invocation &invocation, const modbus::ExchangeRecord &record) {
-    print(stdout, recordHeader(invocation.format) +
-                      formatRecord(record, invocation.format, TextLayout::Block));
+    printOut(recordHeader(invocation.format) +
+             formatRecord(record, invocation.format, TextLayout::Block));
     return kExitSuccess;
 }
 
-// The window's address read: one register from 0. libmodbus takes the reply only from `address`.
-std::optional<Failure> readAddress(ModuleMaster &master, int address) {
-    return master.readRegisters(address, 0, 1).failure;
+// The window's address read: one register from 0. Only a reply from `address` counts.
+ModuleMaster::Exchange readAddress(ModuleMaster &master, int address) {
+    return master.readRegisters(address, 0, 1);
 }
 
-ModuleMaster::Registers readMeasurement(ModuleMaster &master, int address) {
+ModuleMaster::Exchange readMeasurement(ModuleMaster &master, int address) {
     return master.readRegisters(address, 0, modbus::kMeasurementRegisterCount);
 }
 
@@ -87,36 +126,60 @@ int showMeasurement(const Invocation &invocation, ModuleMaster &master) {
     const auto reply = readMeasurement(master, invocation.line.address);
     if (reply.failure)
         return fail(*reply.failure);
-    return printed(invocation,
-                   measurementRecord(localNow(), invocation.line.address, reply.values));
+    return printed(
+        invocation,
+        withFrames(measurementRecord(localNow(), invocation.line.address, reply.values), reply));
 }
 
 int showAddress(const Invocation &invocation, ModuleMaster &master) {
-    if (const auto failure = readAddress(master, invocation.line.address))
-        return fail(*failure);
-    return printed(invocation,
-                   addressRecord(localNow(), modbus::kAddressReadKind, invocation.line.address));
+    const auto reply = readAddress(master, invocation.line.address);
+    if (reply.failure)
+        return fail(*reply.failure);
+    return printed(invocation, withFrames(addressRecord(localNow(), modbus::kAddressReadKind,
+                                                        invocation.line.address),
+                                          reply));
 }
 
+// The change, then the address read at NEW. When the change's echo is lost or spoiled the
+// module may have taken NEW all the same: the read there tells.
 int changeAddress(const Invocation &invocation, ModuleMaster &master) {
-    if (const auto failure = master.writeRegister(
-            invocation.line.address, modbus::kSlaveAddressRegister, invocation.newAddress))
-        return fail(*failure);
-    if (const auto failure = readAddress(master, invocation.newAddress)) {
-        complain(QStringLiteral("the module took address %1 but does not answer there: %2")
-                     .arg(invocation.newAddress)
-                     .arg(failure->reason));
-        return statusFor(*failure);
+    const int from = invocation.line.address;
+    const int to = invocation.newAddress;
+    const auto change =
+        master.writeRegister(from, modbus::kSlaveAddressRegister, std::uint16_t(to));
+    if (change.failure && change.failure->kind != Failure::Kind::NoReply &&
+        change.failure->kind != Failure::Kind::InvalidReply)
+        return fail(*change.failure);
+    const auto check = readAddress(master, to);
+    if (check.failure && change.failure) {
+        complain(QStringLiteral("%1; no answer at %2 either (%3): the module answers at %4 or %2, "
+                                "try --address %4 and --address %2")
+                     .arg(change.failure->reason)
+                     .arg(to)
+                     .arg(check.failure->reason)
+                     .arg(from));
+        return statusFor(*check.failure);
     }
+    if (check.failure) {
+        complain(QStringLiteral("the module took address %1 but does not answer there: %2")
+                     .arg(to)
+                     .arg(check.failure->reason));
+        return statusFor(*check.failure);
+    }
+    if (change.failure)
+        complain(QStringLiteral("the change's echo was lost (%1), but the module answers at %2")
+                     .arg(change.failure->reason)
+                     .arg(to));
     return printed(invocation,
-                   addressRecord(localNow(), modbus::kAddressChangeKind, invocation.newAddress));
+                   withFrames(addressRecord(localNow(), modbus::kAddressChangeKind, to), change));
 }
 
 int writeSetting(const Invocation &invocation, ModuleMaster &master) {
     const modbus::ModuleField &field = *invocation.field;
     const int address = invocation.line.address;
-    if (const auto failure = master.writeRegister(address, *field.parameter, invocation.value))
-        return fail(*failure);
+    const auto write = master.writeRegister(address, *field.parameter, invocation.value);
+    if (write.failure)
+        return fail(*write.failure);
     const auto readBack = master.readRegisters(address, field.address, 1);
     if (readBack.failure)
         return fail(*readBack.failure);
@@ -127,81 +190,78 @@ int writeSetting(const Invocation &invocation, ModuleMaster &master) {
                      .arg(invocation.value));
         return kExitNoAnswer;
     }
-    return printed(invocation, settingRecord(localNow(), address, field, invocation.value));
+    return printed(invocation,
+                   withFrames(settingRecord(localNow(), address, field, invocation.value), write));
 }
 
 // One reading every interval (start to start; a late one delays the next, it does not crowd
 // it). A failed reading is reported and the polling goes on; a vanished port ends it.
 int poll(const Invocation &invocation, ModuleMaster &master) {
-    HeldInterrupts interrupts;
     std::optional<Clock::time_point> end;
     if (invocation.durationSeconds)
         end = Clock::now() + std::chrono::seconds(*invocation.durationSeconds);
-    print(stdout, recordHeader(invocation.format));
+    printOut(recordHeader(invocation.format));
     bool allRead = true;
     auto due = Clock::now();
+    const int address = invocation.line.address;
     for (int readings = 0; !invocation.count || readings < *invocation.count; ++readings) {
-        if (const int signal = interrupts.waitUntil(end ? std::min(due, *end) : due))
-            return exitStatusFor(signal);
+        std::this_thread::sleep_until(end ? std::min(due, *end) : due);
         if (end && Clock::now() >= *end)
             break;
         due += std::chrono::milliseconds(invocation.intervalMs);
-        const auto reply = readMeasurement(master, invocation.line.address);
+        const auto reply = readMeasurement(master, address);
         const QDateTime time = localNow();
         due = std::max(due, Clock::now());
         if (!reply.failure) {
-            print(stdout,
-                  formatRecord(measurementRecord(time, invocation.line.address, reply.values),
-                               invocation.format, TextLayout::Line));
+            printOut(formatRecord(withFrames(measurementRecord(time, address, reply.values), reply),
+                                  invocation.format, TextLayout::Line));
             continue;
         }
         if (reply.failure->kind == Failure::Kind::PortGone)
             return fail(*reply.failure);
         allRead = false;
         complain(modbus::isoTimestamp(time) + QStringLiteral(": ") + reply.failure->reason);
-        print(stdout,
-              formatRecord(failedRecord(time, modbus::kMeasurementKind, reply.failure->reason),
-                           invocation.format, TextLayout::Line));
+        printOut(formatRecord(
+            withFrames(failedRecord(time, modbus::kMeasurementKind, address, reply.failure->reason),
+                       reply),
+            invocation.format, TextLayout::Line));
     }
-    if (const int signal = interrupts.pending())
-        return exitStatusFor(signal);
     return allRead ? kExitSuccess : kExitNoAnswer;
 }
 
 // Every address at every rate: a module counts as found when it answers the address read with a
 // valid reply or a Modbus exception.
 int scan(const Invocation &invocation) {
-    HeldInterrupts interrupts;
     const bool showProgress = isatty(STDERR_FILENO);
     const auto clearProgress = [&] {
         if (showProgress)
-            print(stderr, kClearLine);
+            writeAll(STDERR_FILENO, kClearLine);
+        setProgressShown(false);
     };
-    print(stdout, scanHeader(invocation.format));
+    printOut(scanHeader(invocation.format));
     int found = 0;
     for (const int baud : invocation.bauds) {
         const auto master = openPort(invocation, baud);
         if (!master)
             return kExitPort;
         for (int address = invocation.firstAddress; address <= invocation.lastAddress; ++address) {
-            if (const int signal = interrupts.pending()) {
-                clearProgress();
-                return exitStatusFor(signal);
+            if (showProgress) {
+                writeAll(STDERR_FILENO, QStringLiteral("\rscanning at %1 baud: address %2 of "
+                                                       "%3-%4\033[K")
+                                            .arg(baud)
+                                            .arg(address)
+                                            .arg(invocation.firstAddress)
+                                            .arg(invocation.lastAddress));
+                setProgressShown(true);
             }
-            if (showProgress)
-                print(stderr, QStringLiteral("\rscanning at %1 baud: address %2 of %3-%4\033[K")
-                                  .arg(baud)
-                                  .arg(address)
-                                  .arg(invocation.firstAddress)
-                                  .arg(invocation.lastAddress));
-            const auto failure = readAddress(*master, address);
+            const auto failure = readAddress(*master, address).failure;
             if (failure && failure->kind == Failure::Kind::PortGone) {
                 clearProgress();
                 return fail(*failure);
             }
             if (!failure || failure->kind == Failure::Kind::Exception) {
                 clearProgress();
-                print(stdout, formatFind(address, baud, invocation.format));
+                printOut(formatFind(address, baud, invocation.format));
                 ++found;
             }
         }
@@ -216,22 +276,7 @@ int scan(const Invocation &invocation) {
     return kExitSuccess;
 }
 
-} // namespace
-
-int run(const Invocation &invocation) {
-    switch (invocation.action) {
-    case Invocation::Action::UsageError:
-        complain(invocation.error + QStringLiteral(" (see --help)"));
-        return kExitUsage;
-    case Invocation::Action::ShowHelp:
-        print(stdout, helpText());
-        return kExitSuccess;
-    case Invocation::Action::ShowVersion:
-        print(stdout, versionText());
-        return kExitSuccess;
-    case Invocation::Action::Run:
-        break;
-    }
+int runCommand(const Invocation &invocation) {
     if (invocation.command == Command::Scan)
         return scan(invocation);
     const auto master = openPort(invocation, invocation.line.baud);
@@ -252,6 +297,30 @@ int run(const Invocation &invocation) {
         break;
     }
     return kExitSuccess;
+}
+
+} // namespace
+
+int run(const Invocation &invocation) {
+    endAtOnceOnInterrupt();
+    try {
+        switch (invocation.action) {
+        case Invocation::Action::UsageError:
+            complain(invocation.error + QStringLiteral(" (see --help)"));
+            return kExitUsage;
+        case Invocation::Action::ShowHelp:
+            printOut(helpText());
+            return kExitSuccess;
+        case Invocation::Action::ShowVersion:
+            printOut(versionText());
+            return kExitSuccess;
+        case Invocation::Action::Run:
+            break;
+        }
+        return runCommand(invocation);
+    } catch (const OutputFailed &) {
+        return kExitOutput;
+    }
 }
 
 } // namespace cli

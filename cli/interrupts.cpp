@@ -1,36 +1,77 @@
 #include "interrupts.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <ctime>
+#include <climits>
+#include <cstring>
+#include <initializer_list>
+#include <unistd.h>
 
 namespace cli {
+namespace {
+
+constexpr int kMostPaths = 4;
+char lockPaths[kMostPaths][PATH_MAX];
+volatile sig_atomic_t progressShown = 0;
+constexpr char kClearLine[] = "\r\033[K";
+
+sigset_t endingSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal : {SIGINT, SIGTERM, SIGPIPE})
+        sigaddset(&signals, signal);
+    return signals;
+}
+
+extern "C" void endNow(int signal) {
+    for (const char *path : lockPaths) {
+        if (path[0] != '\0')
+            unlink(path);
+    }
+    if (progressShown) {
+        [[maybe_unused]] const auto written =
+            write(STDERR_FILENO, kClearLine, sizeof kClearLine - 1);
+    }
+    _exit(exitStatusFor(signal));
+}
+
+} // namespace
+
+void endAtOnceOnInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = endNow;
+    action.sa_mask = endingSignals();
+    for (const int signal : {SIGINT, SIGTERM, SIGPIPE})
+        sigaction(signal, &action, nullptr);
+}
+
+void removeOnInterrupt(const char *path) {
+    HeldInterrupts held;
+    for (char *slot : lockPaths) {
+        if (slot[0] == '\0' && std::strlen(path) < PATH_MAX) {
+            std::strcpy(slot, path);
+            return;
+        }
+    }
+}
+
+void keepOnInterrupt(const char *path) {
+    HeldInterrupts held;
+    for (char *slot : lockPaths) {
+        if (std::strcmp(slot, path) == 0)
+            slot[0] = '\0';
+    }
+}
+
+void setProgressShown(bool shown) {
+    progressShown = shown ? 1 : 0;
+}
 
 HeldInterrupts::HeldInterrupts() {
-    sigemptyset(&held_);
-    sigaddset(&held_, SIGINT);
-    sigaddset(&held_, SIGTERM);
-    sigprocmask(SIG_BLOCK, &held_, &previous_);
+    const sigset_t signals = endingSignals();
+    sigprocmask(SIG_BLOCK, &signals, &previous_);
 }
 
 HeldInterrupts::~HeldInterrupts() {
     sigprocmask(SIG_SETMASK, &previous_, nullptr);
-}
-
-int HeldInterrupts::waitUntil(std::chrono::steady_clock::time_point until) {
-    for (;;) {
-        const auto left = std::max(until - std::chrono::steady_clock::now(),
-                                   std::chrono::steady_clock::duration::zero());
-        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
-        const timespec timeout{
-            std::time_t(seconds.count()),
-            long(std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds).count())};
-        const int signal = sigtimedwait(&held_, nullptr, &timeout);
-        if (signal > 0)
-            return signal;
-        if (errno != EINTR) // EAGAIN: the time is up
-            return 0;
-    }
 }
 
 } // namespace cli

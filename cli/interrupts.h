@@ -1,12 +1,22 @@
 #pragma once
 
-#include <chrono>
-#include <signal.h>
+#include <csignal>
 
+// SIGINT and SIGTERM end the program at once, also in the middle of an exchange: the handler
+// removes the port's lock files, clears a progress line and exits with the shell's status for the
+// signal. A closed pipe (SIGPIPE) ends it the same way, silently, as it ends any Unix filter.
+// Output is written with these signals held, so that a line is printed whole or not at all.
 namespace cli {
 
-// SIGINT and SIGTERM held back while it lives, so that a run of exchanges (poll, scan) ends between
-// two of them, with every line it printed whole.
+void endAtOnceOnInterrupt();
+
+// The lock files the handler removes (at most a few; the paths are copied).
+void removeOnInterrupt(const char *path);
+void keepOnInterrupt(const char *path);
+// Whether a progress line is on stderr for the handler to clear.
+void setProgressShown(bool shown);
+
+// The signals above held back while it lives; one that came meanwhile ends the program after.
 class HeldInterrupts {
 public:
     HeldInterrupts();
@@ -14,12 +24,7 @@ public:
     HeldInterrupts(const HeldInterrupts &) = delete;
     HeldInterrupts &operator=(const HeldInterrupts &) = delete;
 
-    // Waits until `until`, or less when a signal comes; the signal that came (now or before), or 0.
-    int waitUntil(std::chrono::steady_clock::time_point until);
-    int pending() { return waitUntil(std::chrono::steady_clock::now()); }
-
 private:
-    sigset_t held_;
     sigset_t previous_;
 };
 

@@ -2,7 +2,15 @@
 #include "commands.h"
 #include "core/port_mapping.h"
 
+#include <QCoreApplication>
+
+#include <csignal>
+
 int main(int argc, char *argv[]) {
+    // The name the port's lock file gives (the window tells "in use by ... (gx7140r-cli)").
+    QCoreApplication::setApplicationName(QStringLiteral("gx7140r-cli"));
+    // A file grown to its size limit fails its write (EFBIG), told as any write that fails.
+    std::signal(SIGXFSZ, SIG_IGN);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

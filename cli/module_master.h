@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <vector>
 
 typedef struct _modbus modbus_t;
+class PortLock;
 
 namespace cli {
 
@@ -29,26 +31,37 @@ public:
         int timeoutMs = 200;
         int retries = 1;
     };
-    // nullptr, with the system's reason in `error`, when the port cannot be opened.
-    static std::unique_ptr<ModuleMaster> open(const Settings &settings, QString &error);
+    struct OpenFailure {
+        bool inUse = false; // another program holds the port's lock
+        QString reason;     // one line: "in use by process 1234 (gx7140r-tool)", the system's
+    };
+    // The port locked as the window locks it, opened exclusively (TIOCEXCL); nullptr, with the
+    // reason, when it cannot be.
+    static std::unique_ptr<ModuleMaster> open(const Settings &settings, OpenFailure &failure);
     ~ModuleMaster();
     ModuleMaster(const ModuleMaster &) = delete;
     ModuleMaster &operator=(const ModuleMaster &) = delete;
 
-    struct Registers {
-        std::vector<std::uint16_t> values;
+    // One request and its reply, as the last try sent and received them (CRC included; over TCP
+    // from the unit id on, without the MBAP header and with no CRC).
+    struct Exchange {
+        QByteArray request;
+        QByteArray reply; // empty when none came or libmodbus dropped it (CRC, address)
+        std::vector<std::uint16_t> values; // a read's registers
         std::optional<Failure> failure;
     };
-    Registers readRegisters(int address, int first, int count);
-    std::optional<Failure> writeRegister(int address, int registerAddress, std::uint16_t value);
+    Exchange readRegisters(int address, int first, int count);
+    Exchange writeRegister(int address, int registerAddress, std::uint16_t value);
 
 private:
-    ModuleMaster(modbus_t *context, Settings settings);
-    template <typename Attempt>
-    std::optional<Failure> exchange(int address, int replyBytes, Attempt attempt);
+    ModuleMaster(modbus_t *context, Settings settings, std::unique_ptr<PortLock> lock);
+    Exchange exchange(int address, std::uint8_t function, int first, int countOrValue);
+    int tryOnce(Exchange &exchange, int expectedLength);
 
     modbus_t *context_;
     Settings settings_;
+    bool tcp_;
+    std::unique_ptr<PortLock> lock_; // none over TCP
 };
 
 } // namespace cli

@@ -96,9 +96,10 @@ modbus::ExchangeRecord settingRecord(const QDateTime &time, int address,
     return record;
 }
 
-modbus::ExchangeRecord failedRecord(const QDateTime &time, const QString &kind,
+modbus::ExchangeRecord failedRecord(const QDateTime &time, const QString &kind, int address,
                                     const QString &reason) {
     modbus::ExchangeRecord record = replyRecord(time, kind, modbus::kRejectedStatus);
+    record.address = address;
     record.note = reason;
     return record;
 }
@@ -114,7 +115,8 @@ QString formatRecord(const modbus::ExchangeRecord &record, Format format, TextLa
         return modbus::csvLine(record) + modbus::kCsvLineEnd;
     case Format::Json: {
         QJsonObject object{{QStringLiteral("time"), modbus::isoTimestamp(record.time)},
-                           {QStringLiteral("kind"), record.kind}};
+                           {QStringLiteral("kind"), record.kind},
+                           {QStringLiteral("status"), record.status}};
         for (const NamedValue &value : namedValues(record))
             object.insert(value.name, value.value);
         if (failed)

@@ -18,7 +18,7 @@ modbus::ExchangeRecord measurementRecord(const QDateTime &time, int address,
 modbus::ExchangeRecord addressRecord(const QDateTime &time, const QString &kind, int address);
 modbus::ExchangeRecord settingRecord(const QDateTime &time, int address,
                                      const modbus::ModuleField &field, std::uint16_t value);
-modbus::ExchangeRecord failedRecord(const QDateTime &time, const QString &kind,
+modbus::ExchangeRecord failedRecord(const QDateTime &time, const QString &kind, int address,
                                     const QString &reason);
 
 // Text as a block, one "name value unit" line per value (read, address, set), or as one line
@@ -27,8 +27,8 @@ enum class TextLayout { Block, Line };
 
 // The CSV header before the records; nothing in the other formats.
 QString recordHeader(Format format);
-// csv: the window's log line; json: one object with time, kind, address, the registers by field
-// name and, for a failure, error; text: the values (a failure is not printed as text).
+// csv: the window's log line; json: one object with time, kind, status, address, the registers by
+// field name and, for a failure, error; text: the values (a failure is not printed as text).
 QString formatRecord(const modbus::ExchangeRecord &record, Format format, TextLayout layout);
 
 // A module found by the scan.

@@ -11,6 +11,13 @@
 // the command line, the log and the simulator.
 namespace modbus {
 
+// The values the module takes for a setting, as the window's hints beside the boxes give them.
+struct SettingRange {
+    double lowest;
+    double highest;
+    int decimals = 0; // as the hint writes the ends: "0.5 to 2.0"
+};
+
 struct ModuleField {
     int address;                  // holding register read by the measurement request
     std::string_view key;         // column and field name in logs and machine-readable output
@@ -19,18 +26,24 @@ struct ModuleField {
     std::optional<int> parameter; // register written by the row's set button, if it has one
     std::string_view settingName; // the command line's name for that write, if it has one
     bool shownInWindow;           // rows 1, 6 and 7 exist but stay hidden
+
+    // What the module takes for the setting, if the row has one.
+    std::optional<SettingRange> range = std::nullopt;
 };
 
+// One row per register, even where the captions make it long.
+// clang-format off
 inline constexpr std::array<ModuleField, kValueBoxCount> kModuleFields{{
     {0, "concentration_ppm", "气体浓度", "ppm", std::nullopt, {}, true},
     {1, "alarm_state", "报警状态", {}, std::nullopt, {}, false},
-    {2, "range_coefficient", "量程系数", {}, 0x0A02, "range-coefficient", true},
-    {3, "range_low", "量程低值", {}, 0x0A03, "range-low", true},
-    {4, "range_high", "量程高值", {}, 0x0A04, "range-high", true},
-    {5, "display_calibration", "显示值校准", {}, 0x0A05, "display-calibration", true},
+    {2, "range_coefficient", "量程系数", {}, 0x0A02, "range-coefficient", true, {{0.5, 2.0, 1}}},
+    {3, "range_low", "量程低值", {}, 0x0A03, "range-low", true, {{0, 1000}}},
+    {4, "range_high", "量程高值", {}, 0x0A04, "range-high", true, {{1000, 20000}}},
+    {5, "display_calibration", "显示值校准", {}, 0x0A05, "display-calibration", true, {{100, 2000}}},
     {6, "alarm_low", "报警低值", {}, 0x0A06, {}, false},
     {7, "alarm_high", "报警高值", {}, 0x0A07, {}, false},
 }};
+// clang-format on
 
 // A measurement reads registers 0..9 from the module: the fields above and two it leaves unused.
 inline constexpr int kMeasurementRegisterCount = 10;

@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
+#include <QSaveFile>
 #include <QStandardPaths>
+
+#include <algorithm>
 
 namespace {
 const QString kComPrefix = QStringLiteral("COM");
@@ -47,9 +49,12 @@ std::variant<PortAssignment, QString> parsePortAssignment(QStringView text) {
     const auto port = parsePortName(text.first(equals));
     if (const QString *error = std::get_if<QString>(&port))
         return *error;
-    const QString device = text.sliced(equals + 1).toString();
-    if (device.trimmed().isEmpty())
+    const QString device = text.sliced(equals + 1).trimmed().toString();
+    if (device.isEmpty())
         return QStringLiteral("'%1' names no device after '='").arg(text.toString());
+    if (std::any_of(device.begin(), device.end(),
+                    [](QChar c) { return c.category() == QChar::Other_Control; }))
+        return QStringLiteral("the device after '=' holds a control character");
     return PortAssignment{std::get<int>(port), normalizedDevice(device)};
 }
 
@@ -115,44 +120,85 @@ QString SavedPortMapping::defaultPath() {
 
 SavedPortMapping::SavedPortMapping(QString path) : path_(std::move(path)) {}
 
+namespace {
+// A "COMn=DEVICE" line (blanks around either part ignored); anything else is not a mapping.
+std::optional<PortAssignment> mappingLine(QStringView line) {
+    const qsizetype equals = line.indexOf(u'=');
+    if (equals < 0)
+        return std::nullopt;
+    const auto port = parsePortName(line.first(equals).trimmed());
+    const QString device = line.sliced(equals + 1).trimmed().toString();
+    if (!std::holds_alternative<int>(port) || device.isEmpty())
+        return std::nullopt;
+    return PortAssignment{std::get<int>(port), device};
+}
+
+// The file's lines without their ends; empty for a file that is not there, nullopt for one that
+// cannot be read.
+std::optional<QStringList> readLines(const QString &path) {
+    QFile file(path);
+    if (!file.exists())
+        return QStringList();
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return std::nullopt;
+    QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// The lines written in place of the file at once: a reader sees the old file or the new one.
+bool writeLines(const QString &path, const QStringList &lines) {
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    for (const QString &line : lines)
+        file.write((line + u'\n').toUtf8());
+    return file.commit();
+}
+
+// The lines with the port's mapping lines replaced by `device` (at the first of them, or at the
+// end), or removed when `device` is empty; every other line as it was.
+QStringList withMapping(const QStringList &lines, int port, const QString &device) {
+    QStringList result;
+    bool placed = device.isEmpty();
+    for (const QString &line : lines) {
+        const auto mapping = mappingLine(line);
+        if (!mapping || mapping->port != port) {
+            result << line;
+        } else if (!placed) {
+            result << comName(port) + u'=' + device;
+            placed = true;
+        }
+    }
+    if (!placed)
+        result << comName(port) + u'=' + device;
+    return result;
+}
+
+bool edit(const QString &path, int port, const QString &device) {
+    const auto lines = readLines(path);
+    return lines && writeLines(path, withMapping(*lines, port, device));
+}
+} // namespace
+
 PortMap SavedPortMapping::load() const {
     PortMap map;
-    if (!QFileInfo::exists(path_))
-        return map;
-    const QSettings settings(path_, QSettings::IniFormat);
-    for (const QString &key : settings.childKeys()) {
-        const auto port = parsePortName(key);
-        const QString device = settings.value(key).toString();
-        if (std::holds_alternative<int>(port) && !device.isEmpty())
-            map.insert(std::get<int>(port), device);
+    for (const QString &line : readLines(path_).value_or(QStringList())) {
+        if (const auto mapping = mappingLine(line))
+            map.insert(mapping->port, mapping->device);
     }
     return map;
 }
 
-namespace {
-// Rewrites the file with the given mapping; false when it could not be written.
-bool store(const QString &path, const PortMap &map) {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    QSettings settings(path, QSettings::IniFormat);
-    settings.clear();
-    for (auto it = map.cbegin(); it != map.cend(); ++it)
-        settings.setValue(comName(it.key()), it.value());
-    settings.sync();
-    return settings.status() == QSettings::NoError;
-}
-} // namespace
-
 bool SavedPortMapping::save(const PortAssignment &assignment) {
-    PortMap map = load();
-    map.insert(assignment.port, assignment.device);
-    return store(path_, map);
+    return edit(path_, assignment.port, assignment.device);
 }
 
 bool SavedPortMapping::forget(int port) {
-    PortMap map = load();
-    map.remove(port);
-    return store(path_, map);
+    return edit(path_, port, {});
 }
 
 std::optional<QSerialPortInfo> serialPortAt(const QString &device) {

@@ -60,7 +60,10 @@ private:
 
 QString sourceName(PortMapping::Source source);
 
-// The user's saved mapping: a QSettings INI file with one COMn=device line per mapped port.
+// The user's saved mapping: a text file with one COMn=DEVICE line per mapped port (blanks around
+// either part ignored; for a port named twice the last line counts). Other lines (comments, the
+// [General] line of earlier versions, anything else) are kept as they are when a mapping is saved
+// or forgotten; the file is replaced at once, never left half written.
 class SavedPortMapping {
 public:
     // <XDG config folder>/gx7140r-tool/ports.conf (~/.config/gx7140r-tool/ports.conf).

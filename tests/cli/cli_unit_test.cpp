@@ -1,6 +1,12 @@
 // The command line's options as they reach the exchange, and its three output formats.
 #include "cli_options.h"
+#include "interrupts.h"
 #include "record_format.h"
+
+#include "core/input_checks.h"
+#include "core/whole_number.h"
+
+#include <QRegularExpression>
 
 #include <QTimeZone>
 
@@ -58,19 +64,27 @@ TEST(CliOptions, WhatEachCommandLineAsksFor) {
         {{"read"}, "read /mapped/3 9600 @1 t200 r1 text"},
         {{"--port", "ttyUSB0", "--baud", "4800", "--address", "17", "--format", "json", "read"},
          "read /dev/ttyUSB0 4800 @17 t200 r1 json"},
+        {{"-p", "ttyUSB0", "-b4800", "-a", "17", "-f", "json", "read"},
+         "read /dev/ttyUSB0 4800 @17 t200 r1 json"},
         {{"--port=com3", "address", "--timeout", "1000", "--retries=0"},
          "address /mapped/5 9600 @1 t1000 r0 text"},
-        {{"poll", "--interval", "50.5", "--count", "20", "--format", "csv"},
+        {{"--address", "3", "read", "--address", "4"}, "read /mapped/3 9600 @4 t200 r1 text"},
+        {{"poll", "--interval", "50", "--count", "20", "--format", "csv"},
          "poll /mapped/3 9600 @1 t200 r1 csv every 50 count 20 for 0"},
         {{"poll", "--interval=60000", "--duration", "3600"},
          "poll /mapped/3 9600 @1 t200 r1 text every 60000 count 0 for 3600"},
-        {{"--address", "5", "set-address", "17.9"},
+        {{"poll", "-l", "100"}, "poll /mapped/3 9600 @1 t200 r1 text every 100 count 0 for 0"},
+        {{"--address", "5", "set-address", "17"},
          "set-address /mapped/3 9600 @5 t200 r1 text -> 17"},
-        {{"set", "--", "range-coefficient", "-65536"},
+        {{"set", "range-high", "20000"}, "set /mapped/3 9600 @1 t200 r1 text range_high=20000"},
+        {{"set", "range-coefficient", "2.0"},
+         "set /mapped/3 9600 @1 t200 r1 text range_coefficient=2"},
+        {{"set", "--force", "range-coefficient", "-65536"},
          "set /mapped/3 9600 @1 t200 r1 text range_coefficient=0"},
-        {{"scan"}, "scan /mapped/3 9600 @1 t50 r0 text 2400 4800 9600 19200 1-247"},
-        {{"scan", "--bauds", "9600,4800,9600", "--addresses", "10-20", "--timeout", "20"},
-         "scan /mapped/3 9600 @1 t20 r0 text 9600 4800 10-20"},
+        {{"set", "--force", "--", "range-low", "-1"},
+         "set /mapped/3 9600 @1 t200 r1 text range_low=65535"},
+        {{"set", "range-high", "25000.5", "--force"},
+         "set /mapped/3 9600 @1 t200 r1 text range_high=25000"},
         {{"--bogus", "--help"}, "action 3 unknown option '--bogus'"},
         {{"read", "--help", "--bogus"}, "action 1 "},
         {{"-V"}, "action 2 "},
@@ -82,11 +96,156 @@ TEST(CliOptions, WhatEachCommandLineAsksFor) {
             << c.arguments.join(u' ').toStdString();
 }
 
+// Decimal digits within the range, nothing else; out of range is told apart from malformed.
+TEST(WholeNumber, DigitsOnly) {
+    using numeric::WholeNumberProblem;
+    struct Case {
+        const char *text;
+        std::int64_t low, high;
+        std::variant<std::int64_t, WholeNumberProblem> expected;
+    };
+    const Case cases[] = {
+        {"1", 1, 247, std::int64_t(1)},
+        {"247", 1, 247, std::int64_t(247)},
+        {"007", 1, 247, std::int64_t(7)},
+        {"0", 0, 10, std::int64_t(0)},
+        {"0", 1, 247, WholeNumberProblem::OutOfRange},
+        {"248", 1, 247, WholeNumberProblem::OutOfRange},
+        {"99999999999999999999", 1, 247, WholeNumberProblem::OutOfRange},
+        {"", 1, 247, WholeNumberProblem::NotWhole},
+        {" 1", 1, 247, WholeNumberProblem::NotWhole},
+        {"1 ", 1, 247, WholeNumberProblem::NotWhole},
+        {"+1", 1, 247, WholeNumberProblem::NotWhole},
+        {"-1", -5, 247, WholeNumberProblem::NotWhole},
+        {"1.0", 1, 247, WholeNumberProblem::NotWhole},
+        {"1e3", 1, 9999, WholeNumberProblem::NotWhole},
+        {"0x10", 1, 247, WholeNumberProblem::NotWhole},
+        {"\xd9\xa3", 1, 247, WholeNumberProblem::NotWhole}, // an Arabic-Indic digit
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(numeric::parseWholeNumber(QString::fromUtf8(c.text), c.low, c.high), c.expected)
+            << c.text;
+}
+
+// Each usage error in the command line's words; the process test checks one of them end to end.
+TEST(CliOptions, UsageErrors) {
+    struct Case {
+        QStringList arguments;
+        const char *message;
+    };
+    const Case cases[] = {
+        {{}, "no command: read, poll, address, set-address, set or scan"},
+        {{"reed"}, "unknown command 'reed'"},
+        {{"--bogus", "read"}, "unknown option '--bogus'"},
+        {{"read", "-q"}, "unknown option '-q'"},
+        {{"read", "--baud"}, "--baud needs a value"},
+        {{"--baud", "9601", "read"}, "--baud: '9601' is not one of 2400, 4800, 9600, 19200"},
+        {{"--baud", "9600.0", "read"}, "--baud: '9600.0' is not one of 2400, 4800, 9600, 19200"},
+        {{"--address", "248", "read"}, "--address: '248' is out of range (1 to 247)"},
+        {{"--address", "1000000000000000000000", "read"},
+         "--address: '1000000000000000000000' is out of range (1 to 247)"},
+        {{"--address", "1.5", "read"}, "--address: '1.5' is not a whole number (digits only)"},
+        {{"--address", " 1", "read"}, "--address: ' 1' is not a whole number (digits only)"},
+        {{"--address", "+1", "read"}, "--address: '+1' is not a whole number (digits only)"},
+        {{"--address", "1e9", "read"}, "--address: '1e9' is not a whole number (digits only)"},
+        {{"--timeout", "1e3", "read"}, "--timeout: '1e3' is not a whole number (digits only)"},
+        {{"--retries", "-1", "read"}, "--retries: '-1' is not a whole number (digits only)"},
+        {{"--format", "xml", "read"}, "--format: 'xml' is not text, csv or json"},
+        {{"--port", "COM0", "read"}, "--port: 'COM0' is not a port name COMn with n from 1 to 255"},
+        {{"--port", "", "read"}, "--port: no port named"},
+        {{"--port", "/dev/ttyUSB0\n", "read"}, "'/dev/ttyUSB0?' holds a control character"},
+        {{"read", "now"}, "read takes no arguments"},
+        {{"poll"}, "poll needs --interval MS"},
+        {{"poll", "--interval", "49"}, "--interval: '49' is out of range (50 to 60000)"},
+        {{"poll", "--interval", "50.5"}, "--interval: '50.5' is not a whole number (digits only)"},
+        {{"--interval", "50", "poll"}, "--interval is an option of poll, after it"},
+        {{"read", "--interval", "50"}, "--interval is an option of poll, after it"},
+        {{"read", "--force"}, "--force is an option of set, after it"},
+        {{"poll", "--interval", "50", "--count", "0"},
+         "--count: '0' is out of range (1 to 2147483647)"},
+        {{"poll", "--interval", "50", "--count", "5", "--duration", "5"},
+         "--count and --duration exclude each other"},
+        {{"set-address", "251"}, "set-address: '251' is out of range (1 to 250)"},
+        {{"set-address", "248"},
+         "set-address: 248 is beyond 247, where libmodbus could not read the module back (the "
+         "window sets 248 to 250)"},
+        {{"set-address", "17.9"}, "set-address: '17.9' is not a whole number (digits only)"},
+        {{"set-address"}, "set-address takes NEW"},
+        {{"set", "alarm-low", "5"},
+         "set: 'alarm-low' is not one of range-coefficient, range-low, range-high, "
+         "display-calibration"},
+        {{"set", "range-high", "65536"},
+         "set: '65536' is not a decimal number from -65536 to 65535"},
+        {{"set", "range-high", "0x10"}, "set: '0x10' is not a decimal number from -65536 to 65535"},
+        {{"set", "range-high", "1e3"}, "set: '1e3' is not a decimal number from -65536 to 65535"},
+        {{"set", "range-high", " 3000"},
+         "set: ' 3000' is not a decimal number from -65536 to 65535"},
+        {{"set", "range-high"}, "set takes NAME VALUE"},
+        {{"set", "range-high", "25000"},
+         "set: range-high 25000 is outside the module's range 1000 to 20000; --force writes 25000"},
+        {{"set", "--", "range-low", "-1"},
+         "set: range-low -1 is outside the module's range 0 to 1000; --force writes 65535"},
+        {{"set", "display-calibration", "50"},
+         "set: display-calibration 50 is outside the module's range 100 to 2000; --force writes "
+         "50"},
+        {{"set", "range-coefficient", "0.5"},
+         "set: range-coefficient 0.5 would be written as 0; --force writes 0"},
+        {{"set", "range-coefficient", "1.5"},
+         "set: range-coefficient 1.5 would be written as 2; --force writes 2"},
+        {{"scan", "--bauds", "9600,1200"}, "--bauds: '1200' is not one of 2400, 4800, 9600, 19200"},
+        {{"scan", "--addresses", "20-10"}, "--addresses: '20-10' is not FROM-TO within 1-247"},
+        {{"scan", "--addresses", "0-10"}, "--addresses: '0' is out of range (1 to 247)"},
+    };
+    const auto route = [](int port) { return QStringLiteral("/dev/ttyS%1").arg(port - 1); };
+    for (const Case &c : cases) {
+        const Invocation invocation = parseCommandLine(c.arguments, route);
+        EXPECT_EQ(invocation.action, Invocation::Action::UsageError)
+            << c.arguments.join(u' ').toStdString();
+        EXPECT_EQ(invocation.error.toStdString(), c.message);
+    }
+}
+
+// The help is built from the module's facts: each of them appears in it as the program uses it.
+TEST(CliOptions, HelpShowsTheConstants) {
+    QStringList facts{
+        modbus::csvHeader().split(u',').join(QStringLiteral(", ")),
+        QStringLiteral("default %1").arg(kDefaultTimeoutMs),
+        QStringLiteral("scan: %1").arg(kDefaultScanTimeoutMs),
+        QStringLiteral("1 to %1").arg(kLongestTimeoutMs),
+        QStringLiteral("0 to %1").arg(kMostRetries),
+        QStringLiteral("%1 to %2").arg(modbus::kLowestModuleAddress).arg(kHighestReachableAddress),
+        QStringLiteral("(%1 to %2)")
+            .arg(modbus::kShortestPollInterval)
+            .arg(modbus::kLongestPollInterval),
+        QStringLiteral("2400, 4800, 9600 or 19200"),
+        QStringLiteral("2400,4800,9600,19200"),
+        QStringLiteral("range-coefficient 0.5 to 2.0"),
+        QStringLiteral("range-low 0 to 1000"),
+        QStringLiteral("range-high 1000 to 20000"),
+        QStringLiteral("display-calibration 100 to 2000")};
+    // Lines that begin with an option or an exit status.
+    QStringList entries{QStringLiteral("-a, --address N"), QStringLiteral("-b, --baud RATE"),
+                        QStringLiteral("    --force")};
+    const QString help = helpText();
+    // Descriptions wrap: a fact may run across a line end and the indent after it.
+    const QString flat =
+        QString(help).replace(QRegularExpression(QStringLiteral("\n +")), QStringLiteral(" "));
+    for (const QString &fact : facts)
+        EXPECT_TRUE(flat.contains(fact)) << fact.toStdString();
+    for (const int status : {kExitSuccess, kExitNoAnswer, kExitUsage, kExitPort, kExitOutput,
+                             exitStatusFor(SIGINT), exitStatusFor(SIGTERM)})
+        entries << QString::number(status) + u' ';
+    for (const QString &entry : entries)
+        EXPECT_TRUE(help.contains(QStringLiteral("\n  ") + entry)) << entry.toStdString();
+    for (const QString &line : help.split(u'\n'))
+        EXPECT_LE(line.size(), 79) << line.toStdString();
+}
+
 const QDateTime kTime(QDate(2026, 12, 7), QTime(9, 41, 5, 123), QTimeZone(8 * 3600));
 
 TEST(RecordFormat, EveryFormatOfEveryRecord) {
     const auto reading = measurementRecord(kTime, 1, {812, 0, 1, 0, 2000, 0xFFFF, 0, 2000, 7, 7});
-    const auto failed = failedRecord(kTime, modbus::kMeasurementKind, "no reply, \"none\"");
+    const auto failed = failedRecord(kTime, modbus::kMeasurementKind, 1, "no reply, \"none\"");
     const auto setting = settingRecord(kTime, 17, *modbus::fieldForSettingName("range-high"), 3000);
     struct Case {
         modbus::ExchangeRecord record;
@@ -109,15 +268,15 @@ TEST(RecordFormat, EveryFormatOfEveryRecord) {
         {reading, Format::Json, TextLayout::Line,
          "{\"address\":1,\"alarm_high\":2000,\"alarm_low\":0,\"alarm_state\":0,"
          "\"concentration_ppm\":812,\"display_calibration\":0,\"kind\":\"measurement\","
-         "\"range_coefficient\":1,\"range_high\":2000,\"range_low\":0,"
+         "\"range_coefficient\":1,\"range_high\":2000,\"range_low\":0,\"status\":\"accepted\","
          "\"time\":\"2026-12-07T09:41:05.123+08:00\"}\n"},
         {failed, Format::Text, TextLayout::Line, ""},
         {failed, Format::Csv, TextLayout::Line,
-         "2026-12-07T09:41:05.123+08:00,reply,measurement,,,rejected,,,,,,,,,,"
+         "2026-12-07T09:41:05.123+08:00,reply,measurement,,,rejected,,,,,,,,,1,"
          "\"no reply, \"\"none\"\"\"\r\n"},
         {failed, Format::Json, TextLayout::Line,
-         "{\"error\":\"no reply, \\\"none\\\"\",\"kind\":\"measurement\","
-         "\"time\":\"2026-12-07T09:41:05.123+08:00\"}\n"},
+         "{\"address\":1,\"error\":\"no reply, \\\"none\\\"\",\"kind\":\"measurement\","
+         "\"status\":\"rejected\",\"time\":\"2026-12-07T09:41:05.123+08:00\"}\n"},
         {setting, Format::Text, TextLayout::Block, "address     17\nrange_high  3000\n"},
         {setting, Format::Csv, TextLayout::Block,
          "2026-12-07T09:41:05.123+08:00,reply,parameter-write,,,accepted,,,,,3000,,,,17,\r\n"},

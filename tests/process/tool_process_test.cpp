@@ -1,5 +1,6 @@
 // The program as a user starts it: the command line without a display, and the way it ends when
 // the system asks it to.
+#include "program_runner.h"
 #include "pty_pair.h"
 
 #include <QDir>
@@ -17,12 +18,7 @@ namespace {
 
 const QString kTool = QStringLiteral(GX7140R_TOOL_PATH);
 
-struct Run {
-    int exitCode = -1;
-    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
-    QString out;
-    QString err;
-};
+using Run = ProgramRun;
 
 // Environment without any display: a program that tried to open a window would fail.
 QProcessEnvironment noDisplay(const QString &configHome) {
@@ -34,35 +30,7 @@ QProcessEnvironment noDisplay(const QString &configHome) {
 }
 
 Run runTool(const QStringList &arguments, const QProcessEnvironment &env) {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(kTool, arguments);
-    Run run;
-    if (!process.waitForFinished(20000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.exitStatus = process.exitStatus();
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
-
-// The serial layer's lock file held by that process, in whichever lock folder it chose.
-QString lockFileOf(qint64 pid) {
-    for (const QString &folder : {QStringLiteral("/var/lock"), QStringLiteral("/run/lock"),
-                                  QStringLiteral("/tmp"), QDir::tempPath()}) {
-        for (const QFileInfo &entry :
-             QDir(folder).entryInfoList({QStringLiteral("LCK..*")}, QDir::Files)) {
-            QFile file(entry.absoluteFilePath());
-            if (file.open(QIODevice::ReadOnly) &&
-                file.readLine().trimmed() == QByteArray::number(pid))
-                return entry.absoluteFilePath();
-        }
-    }
-    return {};
+    return runProgram(kTool, arguments, env, 20000);
 }
 
 // How many of the process's open files lead to `target` (a path, or "pipe:[inode]").

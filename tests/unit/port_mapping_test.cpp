@@ -1,5 +1,8 @@
 #include "core/port_mapping.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -54,6 +57,8 @@ TEST(PortMapping, AssignmentsFromTheCommandLine) {
         {"COM=/dev/ttyUSB0", 0, ""},
         {"COM1x=/dev/ttyUSB0", 0, ""},
         {"=/dev/ttyUSB0", 0, ""},
+        {"COM2= /dev/ttyUSB0 ", 2, "/dev/ttyUSB0"},
+        {"COM2=/dev/tty\nUSB0", 0, ""},
     };
     for (const Case &c : cases) {
         const auto parsed = parsePortAssignment(QString::fromLatin1(c.text));
@@ -78,6 +83,58 @@ TEST(SavedPortMapping, SaveForgetAndReload) {
               (PortMap{{1, "/dev/serial/by-id/usb-x"}, {3, "/dev/ttyUSB1"}}));
     ASSERT_TRUE(saved.forget(1));
     EXPECT_EQ(saved.load(), (PortMap{{3, "/dev/ttyUSB1"}}));
+}
+
+// What is in ports.conf before a save or a forget, and after: lines it does not manage stay as
+// they were; a port's own lines become one.
+TEST(SavedPortMapping, KeepsWhatItDoesNotManage) {
+    struct Case {
+        const char *before;
+        int port;
+        const char *device; // empty: forget the port
+        const char *after;
+        PortMap loaded; // from the file before the change
+    };
+    const Case cases[] = {
+        {"", 3, "/dev/ttyUSB0", "COM3=/dev/ttyUSB0\n", {}},
+        {"# my adapters\n[General]\nCOM3=/dev/ttyUSB0\nsome=thing else\n",
+         1,
+         "/dev/ttyS4",
+         "# my adapters\n[General]\nCOM3=/dev/ttyUSB0\nsome=thing else\nCOM1=/dev/ttyS4\n",
+         {{3, "/dev/ttyUSB0"}}},
+        {"COM3=/dev/a\n; the spare\ncom3=/dev/b\n",
+         3,
+         "/dev/c",
+         "COM3=/dev/c\n; the spare\n",
+         {{3, "/dev/b"}}},
+        {"  COM3 =  /dev/ttyUSB0  \nCOM4=/dev/ttyUSB1\n",
+         3,
+         "",
+         "COM4=/dev/ttyUSB1\n",
+         {{3, "/dev/ttyUSB0"}, {4, "/dev/ttyUSB1"}}},
+        {"junk\n\x01\xc3\xa4\nCOM0=/dev/x\nCOM5=\n",
+         2,
+         "/dev/y",
+         "junk\n\x01\xc3\xa4\nCOM0=/dev/x\nCOM5=\nCOM2=/dev/y\n",
+         {}},
+    };
+    for (const Case &c : cases) {
+        QTemporaryDir home;
+        const QString path = home.filePath(QStringLiteral("gx7140r-tool/ports.conf"));
+        SavedPortMapping saved(path);
+        if (*c.before) {
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(c.before);
+        }
+        EXPECT_EQ(saved.load(), c.loaded) << c.before;
+        ASSERT_TRUE(*c.device ? saved.save({c.port, QString::fromUtf8(c.device)})
+                              : saved.forget(c.port));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().toStdString(), c.after) << c.before;
+    }
 }
 
 } // namespace
