@@ -71,7 +71,9 @@ std::unique_ptr<ModuleMaster> ModuleMaster::open(const Settings &settings, QStri
         return nullptr;
     }
     if (modbus_connect(context) != 0) {
-        error = QString::fromLocal8Bit(modbus_strerror(errno));
+        const int reason = errno;
+        error = isTcpAddress(settings.device) ? tcpConnectFailure(settings.device, reason)
+                                              : QString::fromLocal8Bit(modbus_strerror(reason));
         modbus_free(context);
         return nullptr;
     }
