@@ -2,31 +2,77 @@
 
 #include <modbus/modbus.h>
 
+#include <netdb.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <optional>
 
 namespace cli {
 namespace {
 const QString kScheme = QStringLiteral("tcp://");
+constexpr qsizetype kLongestHostName = 253; // as DNS allows
 
 struct Endpoint {
-    QString host;
+    QString host; // an IPv6 address without its brackets
     QString port;
+    bool ipv6 = false;
 };
 
-// Host and port of "tcp://HOST[:PORT]", the brackets of an IPv6 host taken off.
-Endpoint split(const QString &address) {
+bool asciiLetterOrDigit(QChar c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+}
+
+// A name or IPv4 address; inside brackets an IPv6 address, with a zone such as %eth0.
+bool validHost(const Endpoint &endpoint) {
+    const QString allowed = endpoint.ipv6 ? QStringLiteral(":.%-_") : QStringLiteral(".-_");
+    const auto valid = [&](QChar c) { return asciiLetterOrDigit(c) || allowed.contains(c); };
+    return !endpoint.host.isEmpty() && endpoint.host.size() <= kLongestHostName &&
+           std::all_of(endpoint.host.begin(), endpoint.host.end(), valid) &&
+           (!endpoint.ipv6 || endpoint.host.contains(u':'));
+}
+
+// Host and port of "tcp://HOST[:PORT]" (PORT as typed, 502 when not given), or nullopt when the
+// host is no host name or address.
+std::optional<Endpoint> split(const QString &address) {
     const QString rest = address.mid(kScheme.size());
+    Endpoint endpoint;
+    QString afterHost;
     if (rest.startsWith(u'[')) {
         const qsizetype close = rest.indexOf(u']');
         if (close < 0)
-            return {rest, {}};
-        const QString after = rest.mid(close + 1);
-        return {rest.mid(1, close - 1), after.startsWith(u':') ? after.mid(1) : after};
+            return std::nullopt;
+        endpoint.host = rest.mid(1, close - 1);
+        endpoint.ipv6 = true;
+        afterHost = rest.mid(close + 1);
+    } else {
+        if (rest.count(u':') > 1)
+            return std::nullopt; // an IPv6 address without brackets, or a second port
+        const qsizetype colon = rest.indexOf(u':');
+        endpoint.host = rest.left(colon);
+        afterHost = colon < 0 ? QString() : rest.mid(colon);
     }
-    const qsizetype colon = rest.lastIndexOf(u':');
-    if (colon < 0)
-        return {rest, QString::number(kModbusTcpPort)};
-    return {rest.left(colon), rest.mid(colon + 1)};
+    if (afterHost.isEmpty())
+        endpoint.port = QString::number(kModbusTcpPort);
+    else if (afterHost.startsWith(u':'))
+        endpoint.port = afterHost.mid(1);
+    else
+        return std::nullopt;
+    if (!validHost(endpoint))
+        return std::nullopt;
+    return endpoint;
+}
+
+// TEXT as a message may show it: control characters as \xNN.
+QString shown(const QString &text) {
+    QString visible;
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            visible += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            visible += c;
+    }
+    return visible;
 }
 } // namespace
 
@@ -35,29 +81,53 @@ bool isTcpAddress(const QString &port) {
 }
 
 std::optional<QString> checkedTcpAddress(const QString &port, QString &error) {
-    Endpoint endpoint = split(port);
-    if (endpoint.host.isEmpty() || endpoint.host.contains(u'/') || endpoint.host.contains(u'[') ||
-        endpoint.host.contains(u']')) {
-        error = QStringLiteral("--port: '%1' is not tcp://HOST[:PORT]").arg(port);
+    const auto endpoint = split(port);
+    if (!endpoint) {
+        const bool bareIpv6 = !port.contains(u'[') && port.mid(kScheme.size()).count(u':') > 1;
+        error = QStringLiteral("--port: '%1' is not tcp://HOST[:PORT]").arg(shown(port)) +
+                (bareIpv6 ? QStringLiteral(" (an IPv6 address goes in brackets: tcp://[::1]:502)")
+                          : QString());
         return std::nullopt;
     }
-    if (endpoint.port.isEmpty() && port.contains(u']'))
-        endpoint.port = QString::number(kModbusTcpPort);
-    bool number = std::all_of(endpoint.port.begin(), endpoint.port.end(),
-                              [](QChar c) { return c >= u'0' && c <= u'9'; });
-    const int value = number ? endpoint.port.toInt(&number) : 0;
-    if (!number || endpoint.port.isEmpty() || value < 1 || value > 65535) {
-        error = QStringLiteral("--port: '%1' is not a TCP port from 1 to 65535").arg(endpoint.port);
+    const QString &digits = endpoint->port;
+    bool number = !digits.isEmpty() && std::all_of(digits.begin(), digits.end(),
+                                                   [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const int value = number ? digits.toInt(&number) : 0;
+    if (!number || value < 1 || value > 65535) {
+        error = QStringLiteral("--port: '%1' is not a TCP port from 1 to 65535").arg(shown(digits));
         return std::nullopt;
     }
-    const QString host = endpoint.host.contains(u':') ? u'[' + endpoint.host + u']' : endpoint.host;
+    const QString host = endpoint->ipv6 ? u'[' + endpoint->host + u']' : endpoint->host;
     return kScheme + host + u':' + QString::number(value);
 }
 
 modbus_t *newTcpContext(const QString &address) {
-    const Endpoint endpoint = split(address);
-    return modbus_new_tcp_pi(endpoint.host.toLocal8Bit().constData(),
-                             endpoint.port.toLocal8Bit().constData());
+    const auto endpoint = split(address);
+    if (!endpoint) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return modbus_new_tcp_pi(endpoint->host.toLatin1().constData(),
+                             endpoint->port.toLatin1().constData());
+}
+
+QString tcpConnectFailure(const QString &address, int error) {
+    const auto endpoint = split(address);
+    // libmodbus says "Connection refused" for a host name that does not resolve, too.
+    if (endpoint && error == ECONNREFUSED) {
+        addrinfo hints{};
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICSERV;
+        addrinfo *found = nullptr;
+        const int lookup = getaddrinfo(endpoint->host.toLatin1().constData(),
+                                       endpoint->port.toLatin1().constData(), &hints, &found);
+        if (found)
+            freeaddrinfo(found);
+        if (lookup != 0)
+            return QStringLiteral("%1: %2").arg(endpoint->host,
+                                                QString::fromLocal8Bit(gai_strerror(lookup)));
+    }
+    return QString::fromLocal8Bit(modbus_strerror(error));
 }
 
 } // namespace cli

@@ -15,10 +15,15 @@ inline constexpr int kModbusTcpPort = 502;
 bool isTcpAddress(const QString &port);
 
 // "tcp://HOST[:PORT]" checked and completed ("tcp://HOST:PORT"), or nullopt with a one-line reason.
-// HOST is a name, an IPv4 address or an IPv6 address in brackets.
+// HOST is a name, an IPv4 address or an IPv6 address in brackets; anything else is refused before
+// any lookup or connection.
 std::optional<QString> checkedTcpAddress(const QString &port, QString &error);
 
 // libmodbus's TCP master for a checked address, not yet connected; nullptr when libmodbus refuses.
 modbus_t *newTcpContext(const QString &address);
+
+// Why connecting to a checked address failed with ERROR (errno): the system's reason, or that the
+// host name is not known.
+QString tcpConnectFailure(const QString &address, int error);
 
 } // namespace cli
