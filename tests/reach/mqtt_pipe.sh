@@ -44,14 +44,14 @@ python3 - "$work/received" $readings <<'PYTHON' || fail "the messages: $(cat "$w
 import json, sys
 lines = open(sys.argv[1]).read().splitlines()
 assert len(lines) == int(sys.argv[2]), lines
-fields = {"time", "kind", "address", "concentration_ppm", "alarm_state", "range_coefficient",
+fields = {"time", "kind", "status", "address", "concentration_ppm", "alarm_state", "range_coefficient",
           "range_low", "range_high", "display_calibration", "alarm_low", "alarm_high"}
 times = []
 for line in lines:
     reading = json.loads(line)
     assert set(reading) == fields, sorted(reading)
     assert reading["kind"] == "measurement" and reading["address"] == 1, reading
-    assert reading["concentration_ppm"] == 450 and reading["range_high"] == 2000, reading
+    assert reading["status"] == "accepted" and reading["concentration_ppm"] == 450 and reading["range_high"] == 2000, reading
     times.append(reading["time"])
 assert times == sorted(set(times)), times
 PYTHON
