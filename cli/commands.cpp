@@ -91,8 +91,8 @@ int showMeasurement(const Invocation &invocation, ModuleMaster &master) {
 int showAddress(const Invocation &invocation, ModuleMaster &master) {
     if (const auto failure = readAddress(master, invocation.line.address))
         return fail(*failure);
-    return printed(invocation,
-                   addressRecord(localNow(), modbus::kAddressReadKind, invocation.line.address));
+    return printed(invocation, addressRecord(localNow(), modbus::RequestKind::AddressRead,
+                                             invocation.line.address));
 }
 
 int changeAddress(const Invocation &invocation, ModuleMaster &master) {
@@ -105,8 +105,8 @@ int changeAddress(const Invocation &invocation, ModuleMaster &master) {
                      .arg(failure->reason));
         return statusFor(*failure);
     }
-    return printed(invocation,
-                   addressRecord(localNow(), modbus::kAddressChangeKind, invocation.newAddress));
+    return printed(invocation, addressRecord(localNow(), modbus::RequestKind::AddressChange,
+                                             invocation.newAddress));
 }
 
 int writeSetting(const Invocation &invocation, ModuleMaster &master) {
@@ -156,9 +156,9 @@ int poll(const Invocation &invocation, ModuleMaster &master) {
             return fail(*reply.failure);
         allRead = false;
         complain(modbus::isoTimestamp(time) + QStringLiteral(": ") + reply.failure->reason);
-        print(stdout,
-              formatRecord(failedRecord(time, modbus::kMeasurementKind, reply.failure->reason),
-                           invocation.format, TextLayout::Line));
+        print(stdout, formatRecord(failedRecord(time, modbus::RequestKind::Measurement,
+                                                reply.failure->reason),
+                                   invocation.format, TextLayout::Line));
     }
     if (const int signal = interrupts.pending())
         return exitStatusFor(signal);

@@ -21,6 +21,5 @@ void frmMain::cmdSet_Click(int Index) {
                               std::uint8_t(registerLow),
                               std::uint8_t(value.value >> 8),
                               std::uint8_t(value.value & 0xFF)};
-    issueConfigurationRequest(frame, modbus::kAddressReadOrParameterWrite,
-                              modbus::kParameterReplyThreshold, KeepThreshold::Yes);
+    issueConfigurationRequest(frame, modbus::RequestKind::ParameterWrite, KeepThreshold::Yes);
 }

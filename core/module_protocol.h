@@ -24,16 +24,12 @@ inline constexpr int kMeasurementRead = 1;
 inline constexpr int kAddressChange = 5;
 inline constexpr int kAddressReadOrParameterWrite = 6;
 
-// Receive thresholds: each request waits for its whole reply, so that the reply can be checked
-// before anything of it is shown as the module's: 2N + 5 bytes for a read of N registers, 8 for
-// the echo of a one-register write.
+// Reply lengths: 2N + 5 bytes for a read of N registers, 8 for the echo of a one-register write
+// (see expectedReplyLength in reply_check.h).
 constexpr int readReplyLength(int registerCount) {
     return 2 * registerCount + 5;
 }
 inline constexpr int kWriteEchoLength = 8;
-inline constexpr int kAddressChangeReplyThreshold = kWriteEchoLength;
-inline constexpr int kAddressReadReplyThreshold = readReplyLength(1);
-inline constexpr int kParameterReplyThreshold = kWriteEchoLength;
 
 // Reply bytes the configuration decoders use.
 inline constexpr int kEchoedAddressIndex = 5;

@@ -31,13 +31,13 @@ TrendModel::TrendModel(Bounds bounds) : bounds_(bounds) {
 
 bool TrendModel::add(const modbus::ExchangeRecord &record) {
     if (record.event != modbus::ExchangeRecord::Event::Reply ||
-        record.kind != modbus::kindName(modbus::kMeasurementRead, {}))
+        record.kind != modbus::RequestKind::Measurement)
         return false;
     const qint64 ms = record.time.toMSecsSinceEpoch();
     const auto &concentration = record.registers[kConcentrationRegister];
-    if (record.status == modbus::kRejectedStatus)
+    if (record.status == modbus::ExchangeRecord::Status::Rejected)
         addRejection(ms);
-    else if (record.status == modbus::kAcceptedStatus && concentration)
+    else if (record.status == modbus::ExchangeRecord::Status::Accepted && concentration)
         addReading(ms, *concentration);
     else
         return false;
