@@ -13,10 +13,7 @@ inline constexpr std::uint8_t kExceptionFlag = 0x80;
 // Register 0x0B00 holds the module's slave address.
 inline constexpr std::uint8_t kAddressRegisterHigh = 0x0B;
 inline constexpr std::uint8_t kAddressRegisterLow = 0x00;
-// Configuration registers 0x0A02..0x0A07; set button i writes 0x0A00 + i + 2.
-inline constexpr std::uint8_t kParameterRegisterHigh = 0x0A;
-inline constexpr int kFirstParameterRegisterLow = 2;
-inline constexpr int kParameterButtonCount = 6;
+// Configuration registers 0x0A02..0x0A07 (module_map.h): set button i writes 0x0A00 + i + 2.
 
 // Kind of the pending request (the window's CmdType).
 inline constexpr int kNoRequest = 0;

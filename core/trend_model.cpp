@@ -10,8 +10,7 @@ namespace trend {
 
 namespace {
 
-constexpr std::size_t kConcentrationRegister = 0;
-static_assert(modbus::kModuleFields[kConcentrationRegister].key == "concentration_ppm");
+constexpr auto kConcentrationRegister = std::size_t(modbus::kConcentrationRegister);
 
 // The entries of a time-ordered container from fromMs to toMs inclusive.
 template <typename Container, typename TimeOf>

@@ -142,7 +142,9 @@ int main(int argc, char *argv[]) {
         else if (arg == "--link")
             linkPath = value, linkGiven = true, ++i;
         else if (arg == "--slave")
-            ok = number(value, 1, 247, options.slave), ++i;
+            ok = number(value, modbus::kLowestModuleAddress, modbus::kHighestLibmodbusAddress,
+                        options.slave),
+            ++i;
         else if (arg == "--baud")
             ok = number(value, 50, 4000000, options.baud), ++i;
         else if (arg == "--paced")
