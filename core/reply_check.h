@@ -48,7 +48,6 @@ struct ReplyCheck {
     int extraBytes = 0;        // after that frame
     std::uint8_t function = 0; // the reply's function code, when it had one
     std::uint8_t exceptionCode = 0;
-    bool operator==(const ReplyCheck &) const = default;
 };
 
 // The length of the whole reply to the request. With nothing received: the reply it asks for

@@ -32,8 +32,8 @@ std::vector<std::uint16_t> measurementValues(const QByteArray &block);
 
 // Decodes a block that checkReply accepts as the reply to the pending request: the values of a
 // measurement, the echoed new address of an address change (byte 5), the answering module's
-// address of an address read or a parameter write (byte 0). Any other block is rejected, but with
-// nothing pending.
+// address of an address read or a parameter write (byte 0). Any other block is rejected; with
+// nothing pending, nothing is decoded and nothing rejected.
 DecodedReply decodeReply(const QByteArray &block, const Request &pending);
 
 } // namespace modbus
