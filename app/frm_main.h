@@ -1,9 +1,9 @@
 #pragma once
 
-#include "message_seam.h"
 #include "core/frame_codec.h"
 #include "core/input_checks.h"
 #include "core/reply_decoder.h"
+#include "message_seam.h"
 #include "polling/window_timer.h"
 #include "ui_frm_main.h"
 #include "window_texts.h"
@@ -84,8 +84,9 @@ signals:
     // The exchange as it happens, for whatever records or plots it; the handlers know nothing of
     // files or charts. A request as built (`sent` is false when the port was closed), a received
     // block with what it meant, and any other event of the serial control.
-    void requestIssued(int kind, const QByteArray &frame, bool sent);
-    void replyHandled(int kind, const QByteArray &block, const modbus::DecodedReply &reply);
+    void requestIssued(const modbus::Request &request, const QByteArray &frame, bool sent);
+    void replyHandled(const modbus::Request &pending, const QByteArray &block,
+                      const modbus::DecodedReply &reply);
     void lineEvent(int commEvent);
 
 public:
@@ -145,16 +146,23 @@ private:
     void sealFrame(modbus::Frame &frame);
     void prepareForRequest();
     // Sends the frame, or (port closed) only tells the exchange's observers it was not sent.
-    bool sendFrame(const modbus::Frame &frame);
-    void skipSending(const modbus::Frame &frame);
+    // Sending also arms the serial control to end the wait early on a refusal of this request.
+    bool sendFrame(modbus::RequestKind kind, const modbus::Frame &frame);
+    void skipSending(modbus::RequestKind kind, const modbus::Frame &frame);
+    // The request the next received block answers: the last one built, taken as the kind that
+    // CmdType names.
+    modbus::Request pendingRequest() const;
+    // The receive box's red, description and tooltip for the reply just shown.
+    void describeReply(const modbus::DecodedReply &reply);
     void showCommandText();
     enum class KeepThreshold { No, Yes };
-    void issueConfigurationRequest(modbus::Frame frame, int kind, int threshold,
+    void issueConfigurationRequest(modbus::Frame frame, modbus::RequestKind kind,
                                    KeepThreshold keepInRecThreshold);
     // The station address for a configuration request, or nullopt after a message.
     std::optional<std::uint8_t> configurationStation();
 
     Seams seams_;
+    modbus::Request lastRequest_;
     QColor defaultStateColour_;
     bool loaded_ = false;
     bool closedPortMessageOpen_ = false;

@@ -12,6 +12,9 @@
 #include "app/frm_main.h"
 #include "app/run_environment.h"
 #include "bench_support.h"
+#include "core/frame_codec.h"
+#include "core/module_protocol.h"
+#include "core/wire_time.h"
 #include "serial/comm_control.h"
 #include "serial/qt_comm_control.h"
 #include "sim_runner.h"
@@ -117,7 +120,9 @@ int wire(int rounds) {
     SimRunner sim(options);
     auto window = windowOn(sim.path());
     print("wire", stats(toolRoundTrips(*window, 10, rounds)), std::size_t(rounds));
-    std::printf("wire_limit_ms %.4f\n", (8 + 25) * 10 * 1000.0 / 9600);
+    const int requestAndReply = int(std::tuple_size_v<modbus::Frame>) + modbus::readReplyLength(10);
+    std::printf("wire_limit_ms %.4f\n",
+                wireTimeMicroseconds(requestAndReply, options.baud) / 1000.0);
     return 0;
 }
 

@@ -18,7 +18,7 @@ enum class Command { Read, Poll, Address, SetAddress, Set, Scan };
 enum class Format { Text, Csv, Json };
 
 // libmodbus's RTU master reaches slaves 1..247; the module itself takes addresses up to 250.
-inline constexpr int kHighestReachableAddress = 247;
+inline constexpr int kHighestReachableAddress = modbus::kHighestLibmodbusAddress;
 inline constexpr int kDefaultTimeoutMs = 200;
 inline constexpr int kDefaultScanTimeoutMs = 50;
 inline constexpr int kDefaultRetries = 1;

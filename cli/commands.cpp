@@ -135,9 +135,10 @@ int showAddress(const Invocation &invocation, ModuleMaster &master) {
     const auto reply = readAddress(master, invocation.line.address);
     if (reply.failure)
         return fail(*reply.failure);
-    return printed(invocation, withFrames(addressRecord(localNow(), modbus::kAddressReadKind,
-                                                        invocation.line.address),
-                                          reply));
+    return printed(invocation,
+                   withFrames(addressRecord(localNow(), modbus::RequestKind::AddressRead,
+                                            invocation.line.address),
+                              reply));
 }
 
 // The change, then the address read at NEW. When the change's echo is lost or spoiled the
@@ -170,8 +171,9 @@ int changeAddress(const Invocation &invocation, ModuleMaster &master) {
         complain(QStringLiteral("the change's echo was lost (%1), but the module answers at %2")
                      .arg(change.failure->reason)
                      .arg(to));
-    return printed(invocation,
-                   withFrames(addressRecord(localNow(), modbus::kAddressChangeKind, to), change));
+    return printed(
+        invocation,
+        withFrames(addressRecord(localNow(), modbus::RequestKind::AddressChange, to), change));
 }
 
 int writeSetting(const Invocation &invocation, ModuleMaster &master) {
@@ -221,10 +223,10 @@ int poll(const Invocation &invocation, ModuleMaster &master) {
             return fail(*reply.failure);
         allRead = false;
         complain(modbus::isoTimestamp(time) + QStringLiteral(": ") + reply.failure->reason);
-        printOut(formatRecord(
-            withFrames(failedRecord(time, modbus::kMeasurementKind, address, reply.failure->reason),
-                       reply),
-            invocation.format, TextLayout::Line));
+        printOut(formatRecord(withFrames(failedRecord(time, modbus::RequestKind::Measurement,
+                                                      address, reply.failure->reason),
+                                         reply),
+                              invocation.format, TextLayout::Line));
     }
     return allRead ? kExitSuccess : kExitNoAnswer;
 }

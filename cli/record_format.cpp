@@ -58,8 +58,8 @@ QString jsonLine(const QJsonObject &object) {
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + u'\n';
 }
 
-modbus::ExchangeRecord replyRecord(const QDateTime &time, const QString &kind,
-                                   const QString &status) {
+modbus::ExchangeRecord replyRecord(const QDateTime &time, modbus::RequestKind kind,
+                                   modbus::ExchangeRecord::Status status) {
     modbus::ExchangeRecord record;
     record.time = time;
     record.event = modbus::ExchangeRecord::Event::Reply;
@@ -68,8 +68,10 @@ modbus::ExchangeRecord replyRecord(const QDateTime &time, const QString &kind,
     return record;
 }
 
-modbus::ExchangeRecord acceptedRecord(const QDateTime &time, const QString &kind, int address) {
-    modbus::ExchangeRecord record = replyRecord(time, kind, modbus::kAcceptedStatus);
+modbus::ExchangeRecord acceptedRecord(const QDateTime &time, modbus::RequestKind kind,
+                                      int address) {
+    modbus::ExchangeRecord record =
+        replyRecord(time, kind, modbus::ExchangeRecord::Status::Accepted);
     record.address = address;
     return record;
 }
@@ -78,27 +80,29 @@ modbus::ExchangeRecord acceptedRecord(const QDateTime &time, const QString &kind
 
 modbus::ExchangeRecord measurementRecord(const QDateTime &time, int address,
                                          const std::vector<std::uint16_t> &registers) {
-    modbus::ExchangeRecord record = acceptedRecord(time, modbus::kMeasurementKind, address);
+    modbus::ExchangeRecord record = acceptedRecord(time, modbus::RequestKind::Measurement, address);
     std::vector<std::uint16_t> shown(registers.size());
     std::transform(registers.begin(), registers.end(), shown.begin(), modbus::shownValue);
     record.registers = modbus::valuesByRegister(0, shown);
     return record;
 }
 
-modbus::ExchangeRecord addressRecord(const QDateTime &time, const QString &kind, int address) {
+modbus::ExchangeRecord addressRecord(const QDateTime &time, modbus::RequestKind kind, int address) {
     return acceptedRecord(time, kind, address);
 }
 
 modbus::ExchangeRecord settingRecord(const QDateTime &time, int address,
                                      const modbus::ModuleField &field, std::uint16_t value) {
-    modbus::ExchangeRecord record = acceptedRecord(time, modbus::kParameterWriteKind, address);
+    modbus::ExchangeRecord record =
+        acceptedRecord(time, modbus::RequestKind::ParameterWrite, address);
     record.registers[std::size_t(field.address)] = value;
     return record;
 }
 
-modbus::ExchangeRecord failedRecord(const QDateTime &time, const QString &kind, int address,
+modbus::ExchangeRecord failedRecord(const QDateTime &time, modbus::RequestKind kind, int address,
                                     const QString &reason) {
-    modbus::ExchangeRecord record = replyRecord(time, kind, modbus::kRejectedStatus);
+    modbus::ExchangeRecord record =
+        replyRecord(time, kind, modbus::ExchangeRecord::Status::Rejected);
     record.address = address;
     record.note = reason;
     return record;
@@ -109,14 +113,14 @@ QString recordHeader(Format format) {
 }
 
 QString formatRecord(const modbus::ExchangeRecord &record, Format format, TextLayout layout) {
-    const bool failed = record.status == modbus::kRejectedStatus;
+    const bool failed = record.status == modbus::ExchangeRecord::Status::Rejected;
     switch (format) {
     case Format::Csv:
         return modbus::csvLine(record) + modbus::kCsvLineEnd;
     case Format::Json: {
         QJsonObject object{{QStringLiteral("time"), modbus::isoTimestamp(record.time)},
-                           {QStringLiteral("kind"), record.kind},
-                           {QStringLiteral("status"), record.status}};
+                           {QStringLiteral("kind"), modbus::kindName(record.kind)},
+                           {QStringLiteral("status"), modbus::statusName(record.status)}};
         for (const NamedValue &value : namedValues(record))
             object.insert(value.name, value.value);
         if (failed)

@@ -15,10 +15,10 @@ namespace cli {
 
 modbus::ExchangeRecord measurementRecord(const QDateTime &time, int address,
                                          const std::vector<std::uint16_t> &registers);
-modbus::ExchangeRecord addressRecord(const QDateTime &time, const QString &kind, int address);
+modbus::ExchangeRecord addressRecord(const QDateTime &time, modbus::RequestKind kind, int address);
 modbus::ExchangeRecord settingRecord(const QDateTime &time, int address,
                                      const modbus::ModuleField &field, std::uint16_t value);
-modbus::ExchangeRecord failedRecord(const QDateTime &time, const QString &kind, int address,
+modbus::ExchangeRecord failedRecord(const QDateTime &time, modbus::RequestKind kind, int address,
                                     const QString &reason);
 
 // Text as a block, one "name value unit" line per value (read, address, set), or as one line

@@ -5,14 +5,15 @@
 
 using namespace window_texts;
 
-void frmMain::issueConfigurationRequest(modbus::Frame frame, int kind, int threshold,
+void frmMain::issueConfigurationRequest(modbus::Frame frame, modbus::RequestKind kind,
                                         KeepThreshold keepInRecThreshold) {
-    CmdType = qint16(kind);
+    CmdType = qint16(modbus::cmdTypeOf(kind));
     CmdText.clear();
     ui.txtState->clearText();
     prepareForRequest();
     sealFrame(frame);
     CmdText = modbus::requestHexText(frame);
+    const int threshold = *modbus::expectedReplyLength(modbus::requestOf(kind, frame));
     if (keepInRecThreshold == KeepThreshold::Yes)
         RecThreshold = qint16(threshold);
     MSComm1.setRThreshold(threshold);
@@ -20,10 +21,10 @@ void frmMain::issueConfigurationRequest(modbus::Frame frame, int kind, int thres
     // A closed port is no error here: everything but the sending happens, and the lamp tells it.
     if (MSComm1.PortOpen()) {
         bringToFront(ui.imgConnected);
-        sendFrame(frame);
+        sendFrame(kind, frame);
     } else {
         bringToFront(ui.imgNotConnected);
-        skipSending(frame);
+        skipSending(kind, frame);
     }
 }
 

@@ -16,8 +16,7 @@ void frmMain::cmdChangeID_Click() {
                               modbus::kAddressRegisterLow,
                               0,
                               input.target};
-    issueConfigurationRequest(frame, modbus::kAddressChange, modbus::kAddressChangeReplyThreshold,
-                              KeepThreshold::Yes);
+    issueConfigurationRequest(frame, modbus::RequestKind::AddressChange, KeepThreshold::Yes);
 }
 
 void frmMain::cmdReadAdd_Click() {
@@ -25,6 +24,5 @@ void frmMain::cmdReadAdd_Click() {
     if (!station)
         return;
     const modbus::Frame frame{*station, modbus::kReadHoldingRegisters, 0, 0, 0, 1};
-    issueConfigurationRequest(frame, modbus::kAddressReadOrParameterWrite,
-                              modbus::kAddressReadReplyThreshold, KeepThreshold::No);
+    issueConfigurationRequest(frame, modbus::RequestKind::AddressRead, KeepThreshold::No);
 }

@@ -1,13 +1,13 @@
 // "设置" buttons: write the number in txtValue(i + 2) to register 0x0A00 + i + 2.
 #include "app/frm_main.h"
 #include "core/input_checks.h"
-#include "core/module_protocol.h"
+#include "core/module_map.h"
 
 void frmMain::cmdSet_Click(int Index) {
-    if (Index < 0 || Index >= modbus::kParameterButtonCount)
+    const modbus::ModuleField *field = modbus::fieldForSetButton(Index);
+    if (!field)
         return;
-    const int registerLow = modbus::kFirstParameterRegisterLow + Index;
-    const auto value = modbus::checkParameterValue(txtValue[registerLow]->text());
+    const auto value = modbus::checkParameterValue(txtValue[std::size_t(field->address)]->text());
     if (value.problem != modbus::InputProblem::None) {
         showInputProblem(value.problem);
         return;
@@ -17,10 +17,9 @@ void frmMain::cmdSet_Click(int Index) {
         return;
     const modbus::Frame frame{*station,
                               modbus::kWriteSingleRegister,
-                              modbus::kParameterRegisterHigh,
-                              std::uint8_t(registerLow),
+                              std::uint8_t(*field->parameter >> 8),
+                              std::uint8_t(*field->parameter & 0xFF),
                               std::uint8_t(value.value >> 8),
                               std::uint8_t(value.value & 0xFF)};
-    issueConfigurationRequest(frame, modbus::kAddressReadOrParameterWrite,
-                              modbus::kParameterReplyThreshold, KeepThreshold::Yes);
+    issueConfigurationRequest(frame, modbus::RequestKind::ParameterWrite, KeepThreshold::Yes);
 }

@@ -1,7 +1,6 @@
 #include "exchange_record.h"
 
 #include "frame_codec.h"
-#include "module_protocol.h"
 
 #include <QStringList>
 
@@ -11,19 +10,39 @@
 
 namespace modbus {
 
-QString kindName(int cmdType, const QByteArray &request) {
-    switch (cmdType) {
-    case kMeasurementRead:
-        return kMeasurementKind;
-    case kAddressChange:
-        return kAddressChangeKind;
-    case kAddressReadOrParameterWrite:
-        return request.size() > 1 && std::uint8_t(request[1]) == kWriteSingleRegister
-                   ? kParameterWriteKind
-                   : kAddressReadKind;
-    default:
-        return QStringLiteral("none");
+QString kindName(RequestKind kind) {
+    switch (kind) {
+    case RequestKind::Measurement:
+        return QStringLiteral("measurement");
+    case RequestKind::AddressChange:
+        return QStringLiteral("address-change");
+    case RequestKind::AddressRead:
+        return QStringLiteral("address-read");
+    case RequestKind::ParameterWrite:
+        return QStringLiteral("parameter-write");
+    case RequestKind::None:
+        break;
     }
+    return QStringLiteral("none");
+}
+
+QString statusName(ExchangeRecord::Status status) {
+    using Status = ExchangeRecord::Status;
+    switch (status) {
+    case Status::Sent:
+        return QStringLiteral("sent");
+    case Status::NotSent:
+        return QStringLiteral("not-sent");
+    case Status::Accepted:
+        return QStringLiteral("accepted");
+    case Status::Rejected:
+        return QStringLiteral("rejected");
+    case Status::Undecoded:
+        return QStringLiteral("undecoded");
+    case Status::None:
+        break;
+    }
+    return {};
 }
 
 namespace {
@@ -98,10 +117,10 @@ QString csvLine(const ExchangeRecord &record) {
     };
     field(isoTimestamp(record.time));
     field(eventName(record.event));
-    field(record.kind);
+    field(kindName(record.kind));
     field(spacedHex(record.request));
     field(spacedHex(record.reply));
-    field(record.status);
+    field(statusName(record.status));
     for (const auto &value : record.registers)
         field(value ? QString::number(*value) : QString());
     field(record.address ? QString::number(*record.address) : QString());
@@ -175,27 +194,42 @@ QString exceptionText(std::uint8_t code) {
     return QStringLiteral("exception %1 (%2)").arg(hexByte(code), exceptionName(code));
 }
 
-QString rejectionReason(const QByteArray &block, int cmdType) {
-    if (block.isEmpty())
+namespace {
+QString reasonNotAccepted(const ReplyCheck &check) {
+    switch (check.verdict) {
+    case ReplyVerdict::NothingReceived:
         return QStringLiteral("nothing received");
-    if (block.size() < 3)
+    case ReplyVerdict::CutShort:
         return QStringLiteral("cut short");
-    const auto function = std::uint8_t(block[1]);
-    if (function & kExceptionFlag)
-        return exceptionText(std::uint8_t(block[2]));
-    // A measurement takes any read reply; an address change only the echo; the address read or
-    // parameter write the one-register reply or the echo.
-    const bool echo = cmdType != kMeasurementRead && function == kWriteSingleRegister;
-    const bool read = cmdType == kMeasurementRead || (cmdType == kAddressReadOrParameterWrite &&
-                                                      function == kReadHoldingRegisters);
-    if (!echo && !read)
-        return QStringLiteral("unexpected function %1").arg(hexByte(function));
-    const int length = echo ? kWriteEchoLength : 3 + std::uint8_t(block[2]) + 2;
-    if (block.size() < length)
-        return QStringLiteral("cut short");
-    if (read && cmdType == kAddressReadOrParameterWrite && std::uint8_t(block[2]) != 2)
+    case ReplyVerdict::CrcMismatch:
+        return QStringLiteral("CRC mismatch");
+    case ReplyVerdict::Exception:
+        return exceptionText(check.exceptionCode);
+    case ReplyVerdict::WrongAddress:
+        return exceptionText(check.exceptionCode) + QStringLiteral(" from another address");
+    case ReplyVerdict::WrongFunction:
+        return QStringLiteral("unexpected function %1").arg(hexByte(check.function));
+    case ReplyVerdict::WrongByteCount:
         return QStringLiteral("not a one-register reply");
-    return QStringLiteral("CRC mismatch");
+    case ReplyVerdict::Accepted:
+    case ReplyVerdict::NotPending:
+        break;
+    }
+    return {};
+}
+} // namespace
+
+QString replyNote(const ReplyCheck &check, const QByteArray &block) {
+    QString note = reasonNotAccepted(check);
+    if (check.extraBytes > 0) {
+        if (!note.isEmpty())
+            note += QStringLiteral("; ");
+        note += QStringLiteral("%1 %2 after the frame: %3")
+                    .arg(check.extraBytes)
+                    .arg(check.extraBytes == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"),
+                         spacedHex(block.sliced(check.frameLength)));
+    }
+    return note;
 }
 
 } // namespace modbus

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "module_map.h"
+#include "reply_check.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -15,31 +16,30 @@ namespace modbus {
 
 struct ExchangeRecord {
     enum class Event { Request, Reply, Line };
+    enum class Status {
+        None, // line events
+        Sent,
+        NotSent, // the port was closed
+        Accepted,
+        Rejected,
+        Undecoded, // nothing was pending
+    };
     QDateTime time;
     Event event = Event::Request;
-    QString kind;               // kindName(): what was asked
-    QByteArray request;         // the request frame (requests)
-    QByteArray reply;           // the received block (replies)
-    QString status;             // see the k...Status texts below
+    RequestKind kind = RequestKind::None; // what was asked
+    QByteArray request;                   // the request frame (requests)
+    QByteArray reply; // the frame a reply was found to be, else the received block
+    Status status = Status::None;
     RegisterValues registers;   // an accepted measurement, by register address
-    std::optional<int> address; // the module's address from an accepted configuration reply
+    std::optional<int> address; // the slave address the row is about, where it has one
     QString note;               // free text: why a reply was rejected, what happened on the line
 };
 
-inline const QString kSentStatus = QStringLiteral("sent");
-inline const QString kNotSentStatus = QStringLiteral("not-sent"); // the port was closed
-inline const QString kAcceptedStatus = QStringLiteral("accepted");
-inline const QString kRejectedStatus = QStringLiteral("rejected");
-inline const QString kUndecodedStatus = QStringLiteral("undecoded"); // nothing was pending
-
-inline const QString kMeasurementKind = QStringLiteral("measurement");
-inline const QString kAddressChangeKind = QStringLiteral("address-change");
-inline const QString kAddressReadKind = QStringLiteral("address-read");
-inline const QString kParameterWriteKind = QStringLiteral("parameter-write");
-
-// One of the kinds above, or "none" before the first request; the address read and the parameter
-// write share a pending kind, the request's function code tells them apart.
-QString kindName(int cmdType, const QByteArray &request);
+// "measurement", "address-change", "address-read", "parameter-write", or "none" before the first
+// request.
+QString kindName(RequestKind kind);
+// "sent", "not-sent", "accepted", "rejected", "undecoded", or empty.
+QString statusName(ExchangeRecord::Status status);
 
 // The CSV header and one record, RFC 4180 (fields with a comma, a quote or a line break quoted,
 // quotes doubled), without the line end. Columns: time (ISO 8601, local, milliseconds, offset),
@@ -58,8 +58,9 @@ QString spacedHex(const QByteArray &bytes);
 QString exceptionName(std::uint8_t code);
 // "exception 02 (illegal data address)"
 QString exceptionText(std::uint8_t code);
-// Why a block was not accepted as the reply of that kind: "exception 02 (illegal data address)",
-// "CRC mismatch", "cut short", "unexpected function 04"...
-QString rejectionReason(const QByteArray &block, int cmdType);
+// What a reply's check found, for the record's note: why it was not accepted ("exception 02
+// (illegal data address)", "CRC mismatch", "cut short", "unexpected function 04"...), and the bytes
+// that followed a whole frame ("2 bytes after the frame: 55 AA"). Empty for a plain whole reply.
+QString replyNote(const ReplyCheck &check, const QByteArray &block);
 
 } // namespace modbus

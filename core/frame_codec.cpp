@@ -50,33 +50,4 @@ QString replyHexText(const QByteArray &block) {
     return text;
 }
 
-namespace {
-// The CRC over the block's first `length` bytes equals the two bytes that follow them.
-bool crcFollows(const QByteArray &block, int length) {
-    if (block.size() < length + 2)
-        return false;
-    const std::uint16_t crc = crc16Modbus(block.first(length));
-    return std::uint8_t(block[length]) == (crc & 0xFF) &&
-           std::uint8_t(block[length + 1]) == (crc >> 8);
-}
-} // namespace
-
-bool isWholeReadReply(const QByteArray &block) {
-    if (block.size() < 3)
-        return false;
-    if (std::uint8_t(block[1]) & kExceptionFlag)
-        return false;
-    return crcFollows(block, 3 + std::uint8_t(block[2]));
-}
-
-bool isWholeWriteEcho(const QByteArray &block) {
-    return block.size() >= kWriteEchoLength && std::uint8_t(block[1]) == kWriteSingleRegister &&
-           crcFollows(block, kWriteEchoLength - 2);
-}
-
-bool isWholeOneRegisterReply(const QByteArray &block) {
-    return block.size() >= readReplyLength(1) && std::uint8_t(block[1]) == kReadHoldingRegisters &&
-           std::uint8_t(block[2]) == 2 && isWholeReadReply(block);
-}
-
 } // namespace modbus

@@ -36,17 +36,4 @@ QString requestHexText(const Frame &frame);
 // A received block as shown in txtState: one blank, then the byte's two digits, per byte.
 QString replyHexText(const QByteArray &block);
 
-// True when the block begins with a whole function-3 read reply that checks out: byte 1 without
-// the exception flag, and the CRC over bytes 0 .. 2 + B equal to bytes 3 + B (low-order) and
-// 4 + B (high-order), B being byte 2. Bytes after that frame do not matter.
-bool isWholeReadReply(const QByteArray &block);
-
-// True when the block begins with the 8-byte echo of a one-register write (function 6) whose CRC
-// checks out.
-bool isWholeWriteEcho(const QByteArray &block);
-
-// True when the block begins with the 7-byte reply to a one-register read: function 3, byte
-// count 2, and a CRC that checks out.
-bool isWholeOneRegisterReply(const QByteArray &block);
-
 } // namespace modbus

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wire_time.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -23,10 +25,3 @@ QString settingsText(int baudRate);
 
 // The baud rates the module offers.
 inline constexpr std::array<int, 4> kModuleBaudRates{2400, 4800, 9600, 19200};
-
-// The time bytes take on an N,8,1 line, 10 bits each (start, 8 data, stop), in microseconds
-// rounded up.
-constexpr std::int64_t wireTimeMicroseconds(int bytes, int baudRate) {
-    constexpr std::int64_t kBitsPerByte = 10;
-    return (bytes * kBitsPerByte * 1'000'000 + baudRate - 1) / baudRate;
-}

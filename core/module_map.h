@@ -21,37 +21,43 @@ struct SettingRange {
 struct ModuleField {
     int address;                  // holding register read by the measurement request
     std::string_view key;         // column and field name in logs and machine-readable output
-    std::string_view label;       // the window's caption of the row
     std::string_view unit;        // empty when the value has none
     std::optional<int> parameter; // register written by the row's set button, if it has one
     std::string_view settingName; // the command line's name for that write, if it has one
-    bool shownInWindow;           // rows 1, 6 and 7 exist but stay hidden
 
     // What the module takes for the setting, if the row has one.
     std::optional<SettingRange> range = std::nullopt;
 };
 
-// One row per register, even where the captions make it long.
+// The window's captions of the rows are its own texts (frm_main.ui); rows 1, 6 and 7 stay hidden.
+// One row per register.
 // clang-format off
 inline constexpr std::array<ModuleField, kValueBoxCount> kModuleFields{{
-    {0, "concentration_ppm", "气体浓度", "ppm", std::nullopt, {}, true},
-    {1, "alarm_state", "报警状态", {}, std::nullopt, {}, false},
-    {2, "range_coefficient", "量程系数", {}, 0x0A02, "range-coefficient", true, {{0.5, 2.0, 1}}},
-    {3, "range_low", "量程低值", {}, 0x0A03, "range-low", true, {{0, 1000}}},
-    {4, "range_high", "量程高值", {}, 0x0A04, "range-high", true, {{1000, 20000}}},
-    {5, "display_calibration", "显示值校准", {}, 0x0A05, "display-calibration", true, {{100, 2000}}},
-    {6, "alarm_low", "报警低值", {}, 0x0A06, {}, false},
-    {7, "alarm_high", "报警高值", {}, 0x0A07, {}, false},
+    {0, "concentration_ppm", "ppm", std::nullopt, {}},
+    {1, "alarm_state", {}, std::nullopt, {}},
+    {2, "range_coefficient", {}, 0x0A02, "range-coefficient", {{0.5, 2.0, 1}}},
+    {3, "range_low", {}, 0x0A03, "range-low", {{0, 1000}}},
+    {4, "range_high", {}, 0x0A04, "range-high", {{1000, 20000}}},
+    {5, "display_calibration", {}, 0x0A05, "display-calibration", {{100, 2000}}},
+    {6, "alarm_low", {}, 0x0A06, {}},
+    {7, "alarm_high", {}, 0x0A07, {}},
 }};
 // clang-format on
 
 // A measurement reads registers 0..9 from the module: the fields above and two it leaves unused.
 inline constexpr int kMeasurementRegisterCount = 10;
 
-// Register 0x0B00 holds the slave address; the module accepts 1..250.
+// Register 0x0B00 holds the slave address; the module accepts 1..250, libmodbus's RTU master and
+// slave reach 1..247 only.
 inline constexpr int kSlaveAddressRegister = kAddressRegisterHigh << 8 | kAddressRegisterLow;
 inline constexpr int kLowestModuleAddress = 1;
 inline constexpr int kHighestModuleAddress = 250;
+inline constexpr int kHighestLibmodbusAddress = 247;
+
+// The registers a read may cover: the measurement block.
+constexpr bool isReadableRange(int first, int count) {
+    return first >= 0 && count >= 1 && first + count <= kMeasurementRegisterCount;
+}
 
 // The field a set button or a setting name writes, or nullptr. Header-only, so that the simulated
 // module reads the same table without the tool's Qt libraries.
@@ -61,6 +67,30 @@ constexpr const ModuleField *fieldForParameter(int parameterRegister) {
             return &field;
     }
     return nullptr;
+}
+// The field set button `index` writes: the index-th field with a parameter register.
+constexpr const ModuleField *fieldForSetButton(int index) {
+    for (const ModuleField &field : kModuleFields) {
+        if (field.parameter && index-- == 0)
+            return &field;
+    }
+    return nullptr;
+}
+// The register of the field with that key, or -1.
+constexpr int registerOf(std::string_view key) {
+    for (const ModuleField &field : kModuleFields) {
+        if (field.key == key)
+            return field.address;
+    }
+    return -1;
+}
+inline constexpr int kConcentrationRegister = registerOf("concentration_ppm");
+inline constexpr int kAlarmStateRegister = registerOf("alarm_state");
+inline constexpr int kAlarmHighRegister = registerOf("alarm_high");
+
+// The registers a one-register write may change: the parameters and the slave address.
+constexpr bool isWritableRegister(int address) {
+    return address == kSlaveAddressRegister || fieldForParameter(address) != nullptr;
 }
 constexpr const ModuleField *fieldForSettingName(std::string_view name) {
     for (const ModuleField &field : kModuleFields) {

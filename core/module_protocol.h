@@ -13,10 +13,7 @@ inline constexpr std::uint8_t kExceptionFlag = 0x80;
 // Register 0x0B00 holds the module's slave address.
 inline constexpr std::uint8_t kAddressRegisterHigh = 0x0B;
 inline constexpr std::uint8_t kAddressRegisterLow = 0x00;
-// Configuration registers 0x0A02..0x0A07; set button i writes 0x0A00 + i + 2.
-inline constexpr std::uint8_t kParameterRegisterHigh = 0x0A;
-inline constexpr int kFirstParameterRegisterLow = 2;
-inline constexpr int kParameterButtonCount = 6;
+// Configuration registers 0x0A02..0x0A07 (module_map.h): set button i writes 0x0A00 + i + 2.
 
 // Kind of the pending request (the window's CmdType).
 inline constexpr int kNoRequest = 0;
@@ -24,16 +21,12 @@ inline constexpr int kMeasurementRead = 1;
 inline constexpr int kAddressChange = 5;
 inline constexpr int kAddressReadOrParameterWrite = 6;
 
-// Receive thresholds: each request waits for its whole reply, so that the reply can be checked
-// before anything of it is shown as the module's: 2N + 5 bytes for a read of N registers, 8 for
-// the echo of a one-register write.
+// Reply lengths: 2N + 5 bytes for a read of N registers, 8 for the echo of a one-register write
+// (see expectedReplyLength in reply_check.h).
 constexpr int readReplyLength(int registerCount) {
     return 2 * registerCount + 5;
 }
 inline constexpr int kWriteEchoLength = 8;
-inline constexpr int kAddressChangeReplyThreshold = kWriteEchoLength;
-inline constexpr int kAddressReadReplyThreshold = readReplyLength(1);
-inline constexpr int kParameterReplyThreshold = kWriteEchoLength;
 
 // Reply bytes the configuration decoders use.
 inline constexpr int kEchoedAddressIndex = 5;

@@ -3,8 +3,6 @@
 #include "frame_codec.h"
 #include "module_protocol.h"
 
-#include <algorithm>
-
 namespace modbus {
 
 std::vector<std::uint16_t> measurementValues(const QByteArray &block) {
@@ -22,32 +20,30 @@ std::vector<std::uint16_t> measurementValues(const QByteArray &block) {
     return values;
 }
 
-DecodedReply decodeReply(const QByteArray &block, int cmdType) {
+DecodedReply decodeReply(const QByteArray &block, const Request &pending) {
     DecodedReply reply;
     reply.hexText = replyHexText(block);
-    switch (cmdType) {
-    case kMeasurementRead:
-        if (!isWholeReadReply(block)) {
-            reply.rejected = true;
-            break;
-        }
+    reply.check = checkReply(pending, block);
+    if (reply.check.verdict == ReplyVerdict::NotPending)
+        return reply;
+    if (reply.check.verdict != ReplyVerdict::Accepted) {
+        reply.rejected = true;
+        return reply;
+    }
+    switch (pending.kind) {
+    case RequestKind::Measurement:
         reply.values = measurementValues(block);
         if (reply.values.size() > std::size_t(kValueBoxCount))
             reply.values.resize(kValueBoxCount);
         break;
-    case kAddressChange:
-        if (isWholeWriteEcho(block))
-            reply.address = std::uint8_t(block[kEchoedAddressIndex]);
-        else
-            reply.rejected = true;
+    case RequestKind::AddressChange:
+        reply.address = std::uint8_t(block[kEchoedAddressIndex]);
         break;
-    case kAddressReadOrParameterWrite:
-        if (isWholeOneRegisterReply(block) || isWholeWriteEcho(block))
-            reply.address = std::uint8_t(block[kAnsweringAddressIndex]);
-        else
-            reply.rejected = true;
+    case RequestKind::AddressRead:
+    case RequestKind::ParameterWrite:
+        reply.address = std::uint8_t(block[kAnsweringAddressIndex]);
         break;
-    default:
+    case RequestKind::None:
         break;
     }
     return reply;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "module_protocol.h"
+#include "reply_check.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,6 +16,7 @@ namespace modbus {
 struct DecodedReply {
     QString hexText;       // for txtState
     bool rejected = false; // not a whole, valid reply of the kind pending: shown, never decoded
+    ReplyCheck check;      // what the block was found to be
     std::vector<std::uint16_t> values;   // shown values of positions 0, 1, ... (boxes 0..7 only)
     std::optional<std::uint8_t> address; // the module's address from a configuration reply
 };
@@ -28,9 +30,10 @@ constexpr std::uint16_t shownValue(std::uint16_t raw) {
 // as byte 2 announces and the block holds; 0xFFFF is shown as 0.
 std::vector<std::uint16_t> measurementValues(const QByteArray &block);
 
-// Measurement replies must begin with a whole read reply; the reply to an address change with the
-// whole echo of the write; the reply to an address read or a parameter write with the whole
-// one-register read reply or the whole echo of the write. Anything else is rejected.
-DecodedReply decodeReply(const QByteArray &block, int cmdType);
+// Decodes a block that checkReply accepts as the reply to the pending request: the values of a
+// measurement, the echoed new address of an address change (byte 5), the answering module's
+// address of an address read or a parameter write (byte 0). Any other block is rejected; with
+// nothing pending, nothing is decoded and nothing rejected.
+DecodedReply decodeReply(const QByteArray &block, const Request &pending);
 
 } // namespace modbus

@@ -10,8 +10,7 @@ namespace trend {
 
 namespace {
 
-constexpr std::size_t kConcentrationRegister = 0;
-static_assert(modbus::kModuleFields[kConcentrationRegister].key == "concentration_ppm");
+constexpr auto kConcentrationRegister = std::size_t(modbus::kConcentrationRegister);
 
 // The entries of a time-ordered container from fromMs to toMs inclusive.
 template <typename Container, typename TimeOf>
@@ -31,17 +30,17 @@ TrendModel::TrendModel(Bounds bounds) : bounds_(bounds) {
 
 bool TrendModel::add(const modbus::ExchangeRecord &record) {
     if (record.event != modbus::ExchangeRecord::Event::Reply ||
-        record.kind != modbus::kindName(modbus::kMeasurementRead, {}))
+        record.kind != modbus::RequestKind::Measurement)
         return false;
     const qint64 ms = record.time.toMSecsSinceEpoch();
     const auto &concentration = record.registers[kConcentrationRegister];
-    if (record.status == modbus::kRejectedStatus)
+    if (record.status == modbus::ExchangeRecord::Status::Rejected)
         addRejection(ms);
-    else if (record.status == modbus::kAcceptedStatus && concentration)
+    else if (record.status == modbus::ExchangeRecord::Status::Accepted && concentration)
         addReading(ms, *concentration);
     else
         return false;
-    if (record.status == modbus::kAcceptedStatus && !record.reply.isEmpty())
+    if (record.status == modbus::ExchangeRecord::Status::Accepted && !record.reply.isEmpty())
         station_ = std::uint8_t(record.reply[0]);
     return true;
 }

@@ -1,7 +1,7 @@
 // The single measurement: a click on "单次", and every tick of the cyclic polling.
 #include "app/frm_main.h"
 #include "core/numeric_text.h"
-#include "core/module_protocol.h"
+#include "core/reply_check.h"
 #include "serial/comm_control.h"
 
 using namespace window_texts;
@@ -31,10 +31,11 @@ void frmMain::comDoOnce_Click() {
     frame[5] = numeric::textFloorToByte(ui.txtDataLength->text()).value_or(0);
     sealFrame(frame);
 
-    RecThreshold = qint16(modbus::readReplyLength(frame[5]));
+    const auto kind = modbus::RequestKind::Measurement;
+    RecThreshold = qint16(*modbus::expectedReplyLength(modbus::requestOf(kind, frame)));
     MSComm1.setRThreshold(RecThreshold);
-    CmdType = modbus::kMeasurementRead;
-    sendFrame(frame);
+    CmdType = qint16(modbus::cmdTypeOf(kind));
+    sendFrame(kind, frame);
     CmdText += modbus::requestHexText(frame);
     showCommandText();
 }

@@ -19,13 +19,11 @@ void frmMain::MSComm1_OnComm() {
 
     const QByteArray block = MSComm1.Input();
     MSComm1.setInBufferCount(0);
-    const modbus::DecodedReply reply = modbus::decodeReply(block, CmdType);
+    const modbus::Request pending = pendingRequest();
+    const modbus::DecodedReply reply = modbus::decodeReply(block, pending);
 
     ui.txtState->setText(reply.hexText);
-    // A reply that is not a whole, valid frame of the pending kind is shown in red, not decoded.
-    setTextColour(ui.txtState, reply.rejected ? kRejectedReplyColour : defaultStateColour_);
-    ui.txtState->setAccessibleDescription(reply.rejected ? shown(kRejectedReplyDescription)
-                                                         : QString());
+    describeReply(reply);
     for (std::size_t position = 0; position < reply.values.size(); ++position) {
         showText(txtValue[position], QString::number(reply.values[position]));
         setTextColour(txtValue[position], kDecodedValueColour);
@@ -35,5 +33,17 @@ void frmMain::MSComm1_OnComm() {
         showText(ui.txtStationID, QString::number(*reply.address));
     }
     bringToFront(ui.imgConnected);
-    emit replyHandled(CmdType, block, reply);
+    emit replyHandled(pending, block, reply);
+}
+
+// A reply that is not a whole, valid frame of the pending kind is shown in red, not decoded; a
+// refusal is named.
+void frmMain::describeReply(const modbus::DecodedReply &reply) {
+    setTextColour(ui.txtState, reply.rejected ? kRejectedReplyColour : defaultStateColour_);
+    const bool refused = reply.check.verdict == modbus::ReplyVerdict::Exception;
+    const QString refusal = refused ? refusalText(reply.check.exceptionCode) : QString();
+    ui.txtState->setAccessibleDescription(refused          ? refusal
+                                          : reply.rejected ? shown(kRejectedReplyDescription)
+                                                           : QString());
+    ui.txtState->setToolTip(refusal);
 }

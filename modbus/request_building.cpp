@@ -23,6 +23,7 @@ void frmMain::prepareForRequest() {
     MSComm1.setInputLen(0);
     MSComm1.setInputMode(CommControl::comInputModeBinary);
     MSComm1.setRThreshold(0);
+    MSComm1.setEarlyReply({});
 }
 
 namespace {
@@ -31,14 +32,26 @@ QByteArray frameBytes(const modbus::Frame &frame) {
 }
 } // namespace
 
-bool frmMain::sendFrame(const modbus::Frame &frame) {
+bool frmMain::sendFrame(modbus::RequestKind kind, const modbus::Frame &frame) {
+    lastRequest_ = modbus::requestOf(kind, frame);
+    MSComm1.setEarlyReply([request = lastRequest_](const QByteArray &waiting) {
+        return modbus::isRefusal(request, waiting);
+    });
     const bool sent = MSComm1.Output(frameBytes(frame));
-    emit requestIssued(CmdType, frameBytes(frame), sent);
+    emit requestIssued(lastRequest_, frameBytes(frame), sent);
     return sent;
 }
 
-void frmMain::skipSending(const modbus::Frame &frame) {
-    emit requestIssued(CmdType, frameBytes(frame), false);
+void frmMain::skipSending(modbus::RequestKind kind, const modbus::Frame &frame) {
+    lastRequest_ = modbus::requestOf(kind, frame);
+    emit requestIssued(lastRequest_, frameBytes(frame), false);
+}
+
+modbus::Request frmMain::pendingRequest() const {
+    modbus::Request request = lastRequest_;
+    if (modbus::cmdTypeOf(request.kind) != CmdType)
+        request.kind = modbus::requestKindOf(CmdType);
+    return request;
 }
 
 void frmMain::showCommandText() {

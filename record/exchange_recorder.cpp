@@ -1,7 +1,6 @@
 #include "exchange_recorder.h"
 
 #include "app/frm_main.h"
-#include "core/module_protocol.h"
 #include "core/reply_decoder.h"
 #include "serial/comm_control.h"
 
@@ -13,41 +12,45 @@ ExchangeRecorder::ExchangeRecorder(frmMain &window, Clock clock) : clock_(std::m
     connect(&window, &frmMain::lineEvent, this, &ExchangeRecorder::recordLineEvent);
 }
 
-ExchangeRecord ExchangeRecorder::started(ExchangeRecord::Event event, int kind) const {
+ExchangeRecord ExchangeRecorder::started(ExchangeRecord::Event event,
+                                         modbus::RequestKind kind) const {
     ExchangeRecord record;
     record.time = clock_();
     record.event = event;
-    record.kind = modbus::kindName(kind, lastRequest_);
+    record.kind = kind;
     return record;
 }
 
-void ExchangeRecorder::recordRequest(int kind, const QByteArray &frame, bool sent) {
-    pendingKind_ = kind;
-    lastRequest_ = frame;
-    if (kind == modbus::kMeasurementRead && frame.size() > 3)
-        measurementStartRegister_ = std::uint8_t(frame[2]) << 8 | std::uint8_t(frame[3]);
-    ExchangeRecord record = started(ExchangeRecord::Event::Request, kind);
+void ExchangeRecorder::recordRequest(const modbus::Request &request, const QByteArray &frame,
+                                     bool sent) {
+    pendingKind_ = request.kind;
+    ExchangeRecord record = started(ExchangeRecord::Event::Request, request.kind);
     record.request = frame;
-    record.status = sent ? modbus::kSentStatus : modbus::kNotSentStatus;
+    record.status = sent ? ExchangeRecord::Status::Sent : ExchangeRecord::Status::NotSent;
+    record.address = request.slave;
     emit recorded(record);
 }
 
-void ExchangeRecorder::recordReply(int kind, const QByteArray &block,
+void ExchangeRecorder::recordReply(const modbus::Request &pending, const QByteArray &block,
                                    const modbus::DecodedReply &reply) {
-    ExchangeRecord record = started(ExchangeRecord::Event::Reply, kind);
-    record.reply = block;
-    if (kind == modbus::kNoRequest) {
-        record.status = modbus::kUndecodedStatus;
+    using modbus::ReplyVerdict;
+    const modbus::ReplyCheck &check = reply.check;
+    ExchangeRecord record = started(ExchangeRecord::Event::Reply, pending.kind);
+    // The frame the reply was found to be; what followed it goes into the note.
+    record.reply = check.frameLength > 0 ? block.first(check.frameLength) : block;
+    if (check.verdict == ReplyVerdict::NotPending) {
+        record.status = ExchangeRecord::Status::Undecoded;
     } else if (reply.rejected) {
-        record.status = modbus::kRejectedStatus;
-        record.note = modbus::rejectionReason(block, kind);
+        record.status = ExchangeRecord::Status::Rejected;
+        if (check.verdict == ReplyVerdict::Exception)
+            record.address = pending.slave;
     } else {
-        record.status = modbus::kAcceptedStatus;
-        if (kind == modbus::kMeasurementRead)
-            record.registers = modbus::valuesByRegister(measurementStartRegister_, reply.values);
-        if (reply.address)
-            record.address = *reply.address;
+        record.status = ExchangeRecord::Status::Accepted;
+        if (pending.kind == modbus::RequestKind::Measurement)
+            record.registers = modbus::valuesByRegister(pending.startRegister, reply.values);
+        record.address = reply.address ? *reply.address : std::uint8_t(block[0]);
     }
+    record.note = modbus::replyNote(check, block);
     emit recorded(record);
 }
 

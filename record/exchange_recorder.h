@@ -27,15 +27,15 @@ signals:
     void recorded(const modbus::ExchangeRecord &record);
 
 private:
-    void recordRequest(int kind, const QByteArray &frame, bool sent);
-    void recordReply(int kind, const QByteArray &block, const modbus::DecodedReply &reply);
+    void recordRequest(const modbus::Request &request, const QByteArray &frame, bool sent);
+    void recordReply(const modbus::Request &pending, const QByteArray &block,
+                     const modbus::DecodedReply &reply);
     void recordLineEvent(int commEvent);
-    modbus::ExchangeRecord started(modbus::ExchangeRecord::Event event, int kind) const;
+    modbus::ExchangeRecord started(modbus::ExchangeRecord::Event event,
+                                   modbus::RequestKind kind) const;
 
     Clock clock_;
-    int pendingKind_ = 0;
-    QByteArray lastRequest_;
-    int measurementStartRegister_ = 0; // of the last measurement request: where its values begin
+    modbus::RequestKind pendingKind_ = modbus::RequestKind::None;
 };
 
 // What a non-receive event of the serial control means, for the log's note: "device lost".

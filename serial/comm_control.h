@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 // The window's serial control (the role it calls MSComm1): exactly the operations the window uses.
 // Settings and discards are accepted while the port is closed. An operation that fails says so by
 // its result, so each handler can follow its own failure style.
@@ -41,7 +43,25 @@ public:
     virtual QByteArray Input() = 0;
     virtual int CommEvent() const = 0;
 
+    // Beyond the threshold: a receive event also falls due as soon as the waiting bytes satisfy
+    // this test (the window's: a whole refusal of the pending request). Empty: the threshold only.
+    using EarlyReply = std::function<bool(const QByteArray &waiting)>;
+    void setEarlyReply(EarlyReply isWholeReply) { earlyReply_ = std::move(isWholeReply); }
+
 signals:
     // Raised from the event loop, never from inside an operation.
     void OnComm();
+
+protected:
+    // Whether the waiting bytes raise a receive event: a threshold of 0 raises none, else the
+    // threshold or the early test. `waiting` is asked for only below the threshold.
+    template <typename Waiting> bool receiveDue(qsizetype waitingCount, Waiting &&waiting) const {
+        const int threshold = RThreshold();
+        if (threshold <= 0 || waitingCount == 0)
+            return false;
+        return waitingCount >= threshold || (earlyReply_ && earlyReply_(waiting()));
+    }
+
+private:
+    EarlyReply earlyReply_;
 };

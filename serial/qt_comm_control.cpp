@@ -153,7 +153,8 @@ QByteArray QtCommControl::Input() {
 }
 
 void QtCommControl::onReadyRead() {
-    if (rThreshold_ > 0 && port_.bytesAvailable() >= rThreshold_) {
+    const qint64 count = port_.bytesAvailable();
+    if (receiveDue(count, [this, count] { return port_.peek(count); })) {
         commEvent_ = comEvReceive;
         emit OnComm();
     }

@@ -35,8 +35,8 @@ void endOnSignals() {
 }
 
 // libmodbus answers at slave addresses 1..247, fewer than the module's 1..250.
-constexpr int kLowestSlave = 1;
-constexpr int kHighestSlave = 247;
+constexpr int kLowestSlave = modbus::kLowestModuleAddress;
+constexpr int kHighestSlave = modbus::kHighestLibmodbusAddress;
 
 void usage() {
     std::printf(

@@ -1,5 +1,7 @@
 #include "sim_module.h"
 
+#include "core/wire_time.h"
+
 #include <modbus/modbus.h>
 
 #include <algorithm>
@@ -20,7 +22,9 @@ namespace {
 
 constexpr std::size_t kMaxFrame = 256;
 constexpr int kPollMs = 20;
-constexpr int kHighestLibmodbusSlave = 247;
+constexpr int kHighestLibmodbusSlave = modbus::kHighestLibmodbusAddress;
+constexpr auto kShortestFrameGap = std::chrono::milliseconds(3);
+constexpr int kRequestBytes = 8;
 
 constexpr std::pair<speed_t, int> kSpeeds[] = {{B1200, 1200},   {B2400, 2400},    {B4800, 4800},
                                                {B9600, 9600},   {B19200, 19200},  {B38400, 38400},
@@ -59,7 +63,8 @@ void discardSocket(int fd) {
 
 // Requests whose length the function code tells: read holding registers and write one register.
 bool isWholeFixedRequest(const std::vector<std::uint8_t> &frame) {
-    return frame.size() >= 8 && (frame[1] == 0x03 || frame[1] == 0x06);
+    return frame.size() >= kRequestBytes &&
+           (frame[1] == modbus::kReadHoldingRegisters || frame[1] == modbus::kWriteSingleRegister);
 }
 
 } // namespace
@@ -205,7 +210,10 @@ void Module::serve(const std::atomic<bool> &stop) {
 std::vector<std::uint8_t> Module::readFrame() {
     // A frame ends with the line's silence (3.5 characters, at least 3 ms here), or at once when
     // the function code tells its length.
-    const int gapMs = std::max(3, int(std::ceil(35000.0 / options_.baud)));
+    const int gapMs =
+        int(std::max(kShortestFrameGap,
+                     std::chrono::ceil<std::chrono::milliseconds>(modbus::frameGap(options_.baud)))
+                .count());
     std::vector<std::uint8_t> frame = drain(master_);
     while (!frame.empty() && frame.size() < kMaxFrame && !isWholeFixedRequest(frame)) {
         pollfd p{master_, POLLIN, 0};
@@ -248,7 +256,7 @@ std::vector<std::uint8_t> Module::libmodbusReply(const std::vector<std::uint8_t>
         discardSocket(modbusSide_); // a bad CRC or a broken frame: a real module stays silent
         return {};
     }
-    const int function = request[1];
+    const std::uint8_t function = request[1];
     const int first = request[2] << 8 | request[3];
     const int countOrValue = request[4] << 8 | request[5];
     const bool faultHits =
@@ -257,25 +265,29 @@ std::vector<std::uint8_t> Module::libmodbusReply(const std::vector<std::uint8_t>
     std::lock_guard lock(registersMutex_);
     if (options_.drift)
         driftConcentration();
+    // The module answers reads of its measurement block and one-register writes of its
+    // parameters and address; libmodbus checks the counts and answers 03 for a count it refuses.
     int exception = 0;
+    const bool read = function == modbus::kReadHoldingRegisters;
+    const bool write = function == modbus::kWriteSingleRegister;
     if (faultHits)
         exception = MODBUS_EXCEPTION_SLAVE_OR_SERVER_FAILURE;
-    else if (function == 0x03 && countOrValue >= 1 && countOrValue <= MODBUS_MAX_READ_REGISTERS &&
-             first + countOrValue > kRegisterCount)
+    else if (!read && !write)
+        exception = MODBUS_EXCEPTION_ILLEGAL_FUNCTION;
+    else if (read && countOrValue >= 1 && countOrValue <= MODBUS_MAX_READ_REGISTERS &&
+             !modbus::isReadableRange(first, countOrValue))
         exception = MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
-    else if (function == 0x06 && first == kSlaveAddressRegister &&
-             (countOrValue < 1 || countOrValue > kHighestLibmodbusSlave))
+    else if (write && !modbus::isWritableRegister(first))
+        exception = MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
+    else if (write && first == kSlaveAddressRegister &&
+             (countOrValue < modbus::kLowestModuleAddress || countOrValue > kHighestLibmodbusSlave))
         exception = MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
-    else if (function == 0x06 && first != kSlaveAddressRegister &&
-             !modbus::fieldForParameter(first))
-        exception = MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS;
 
     if (exception)
         modbus_reply_exception(ctx_, request, unsigned(exception));
     else
         modbus_reply(ctx_, request, length, mapping_);
-    const modbus::ModuleField *written =
-        function == 0x06 ? modbus::fieldForParameter(first) : nullptr;
+    const modbus::ModuleField *written = write ? modbus::fieldForParameter(first) : nullptr;
     if (written && !exception)
         mapping_->tab_registers[written->address] = std::uint16_t(countOrValue);
     return drain(relaySide_);
@@ -283,11 +295,11 @@ std::vector<std::uint8_t> Module::libmodbusReply(const std::vector<std::uint8_t>
 
 void Module::afterReply(const std::vector<std::uint8_t> &frame) {
     // The new address takes effect after its echo.
-    if (frame.size() >= 8 && frame[1] == 0x06 &&
+    if (frame.size() >= kRequestBytes && frame[1] == modbus::kWriteSingleRegister &&
         (frame[2] << 8 | frame[3]) == kSlaveAddressRegister) {
         std::lock_guard lock(registersMutex_);
         const int value = mapping_->tab_registers[kSlaveAddressRegister];
-        if (value >= 1 && value <= kHighestLibmodbusSlave)
+        if (value >= modbus::kLowestModuleAddress && value <= kHighestLibmodbusSlave)
             slave_ = value;
     }
 }
@@ -301,8 +313,10 @@ std::uint16_t driftedConcentration(double seconds, std::mt19937 &random) {
 void Module::driftConcentration() {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-    mapping_->tab_registers[0] = driftedConcentration(seconds, random_);
-    mapping_->tab_registers[1] = mapping_->tab_registers[0] > mapping_->tab_registers[7] ? 1 : 0;
+    std::uint16_t *registers = mapping_->tab_registers;
+    registers[modbus::kConcentrationRegister] = driftedConcentration(seconds, random_);
+    registers[modbus::kAlarmStateRegister] =
+        registers[modbus::kConcentrationRegister] > registers[modbus::kAlarmHighRegister] ? 1 : 0;
 }
 
 void Module::writeBytes(const std::uint8_t *data, std::size_t size) {
@@ -320,7 +334,7 @@ void Module::writeBytes(const std::uint8_t *data, std::size_t size) {
         return;
     }
     // One byte every 10 bit times, as a UART at this baud rate sends them.
-    const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / options_.baud);
+    const auto byteTime = modbus::wireTime(1, options_.baud);
     auto due = std::chrono::steady_clock::now();
     for (std::size_t i = 0; i < size && master_ >= 0; ++i) {
         due += byteTime;
@@ -335,7 +349,7 @@ void Module::transmit(std::vector<std::uint8_t> reply) {
     const Fault fault = fault_.load();
     const bool hits = fault != Fault::None && number % faultEvery_.load() == 0;
     if (options_.paced) // the request itself took its time on the line
-        std::this_thread::sleep_for(std::chrono::nanoseconds(8 * 10'000'000'000LL / options_.baud));
+        std::this_thread::sleep_for(modbus::wireTime(kRequestBytes, options_.baud));
     std::uniform_int_distribution<int> byte(0, 255);
     auto randomBytes = [&](int low, int high) {
         std::vector<std::uint8_t> bytes(std::uniform_int_distribution<int>(low, high)(random_));

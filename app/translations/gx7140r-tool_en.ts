@@ -374,6 +374,50 @@
         <translation>invalid reply, not decoded</translation>
     </message>
     <message>
+        <source>模块拒绝：%1 %2</source>
+        <translation>Module refused: %1 %2</translation>
+    </message>
+    <message>
+        <source>非法功能</source>
+        <translation>illegal function</translation>
+    </message>
+    <message>
+        <source>非法数据地址</source>
+        <translation>illegal data address</translation>
+    </message>
+    <message>
+        <source>非法数据值</source>
+        <translation>illegal data value</translation>
+    </message>
+    <message>
+        <source>从站设备故障</source>
+        <translation>slave device failure</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>acknowledge</translation>
+    </message>
+    <message>
+        <source>从站设备忙</source>
+        <translation>slave device busy</translation>
+    </message>
+    <message>
+        <source>存储奇偶性差错</source>
+        <translation>memory parity error</translation>
+    </message>
+    <message>
+        <source>网关路径不可用</source>
+        <translation>gateway path unavailable</translation>
+    </message>
+    <message>
+        <source>网关目标设备响应失败</source>
+        <translation>gateway target device failed to respond</translation>
+    </message>
+    <message>
+        <source>未知异常</source>
+        <translation>unknown exception</translation>
+    </message>
+    <message>
         <source>记录文件写入失败（磁盘已满或文件不可写），记录已停止，测量照常进行。</source>
         <translation>Could not write to the log file (disk full or not writable). Logging has stopped; measuring goes on.</translation>
     </message>

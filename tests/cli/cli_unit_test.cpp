@@ -245,7 +245,8 @@ const QDateTime kTime(QDate(2026, 12, 7), QTime(9, 41, 5, 123), QTimeZone(8 * 36
 
 TEST(RecordFormat, EveryFormatOfEveryRecord) {
     const auto reading = measurementRecord(kTime, 1, {812, 0, 1, 0, 2000, 0xFFFF, 0, 2000, 7, 7});
-    const auto failed = failedRecord(kTime, modbus::kMeasurementKind, 1, "no reply, \"none\"");
+    const auto failed =
+        failedRecord(kTime, modbus::RequestKind::Measurement, 1, "no reply, \"none\"");
     const auto setting = settingRecord(kTime, 17, *modbus::fieldForSettingName("range-high"), 3000);
     struct Case {
         modbus::ExchangeRecord record;

@@ -1,10 +1,12 @@
-// Any bytes, under any pending kind, through the window's own reply handling. A value box may
-// change only when the block begins with a whole read reply whose CRC checks out.
+// Any bytes, under any pending kind, through the reply check and the window's own reply handling.
+// A box may change only when the check accepts the block, and the check accepts only a whole
+// frame whose CRC checks out.
 #include "app/frm_main.h"
-#include "fake_comm_control.h"
 #include "core/frame_codec.h"
 #include "core/module_protocol.h"
+#include "core/reply_check.h"
 #include "core/reply_decoder.h"
+#include "fake_comm_control.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -22,12 +24,27 @@ void check(bool condition) {
         std::abort();
 }
 
-// The block begins with `length` bytes of the given function followed by their CRC.
-bool wholeFrameWithCrc(const QByteArray &block, quint8 function, int length) {
-    if (block.size() < length + 2 || quint8(block[1]) != function)
-        return false;
-    const std::uint16_t crc = modbus::crc16Modbus(block.first(length));
-    return quint8(block[length]) == (crc & 0xFF) && quint8(block[length + 1]) == (crc >> 8);
+// The CRC over the frame's first bytes equals its last two bytes.
+bool crcChecksOut(const QByteArray &frame) {
+    const std::uint16_t crc = modbus::crc16Modbus(frame.first(frame.size() - 2));
+    return quint8(frame[frame.size() - 2]) == (crc & 0xFF) &&
+           quint8(frame[frame.size() - 1]) == (crc >> 8);
+}
+
+// What the check says of a block holds on its own terms.
+void checkTheCheck(const modbus::Request &pending, const QByteArray &block,
+                   const modbus::ReplyCheck &found) {
+    if (found.frameLength == 0) {
+        check(found.extraBytes == 0 && found.verdict != modbus::ReplyVerdict::Accepted);
+        return;
+    }
+    check(found.frameLength >= 5 && found.frameLength + found.extraBytes == block.size());
+    check(crcChecksOut(block.first(found.frameLength)));
+    check(modbus::expectedReplyLength(pending, block) == found.frameLength);
+    const bool refusal = quint8(block[1]) & modbus::kExceptionFlag;
+    check(refusal == (found.verdict != modbus::ReplyVerdict::Accepted));
+    check(found.verdict != modbus::ReplyVerdict::Exception ||
+          (quint8(block[0]) == pending.slave && found.exceptionCode == quint8(block[2])));
 }
 } // namespace
 
@@ -66,30 +83,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     check(window->RecCount == eventsBefore + 1 || eventsBefore == INT32_MAX);
     check(window->ui.txtState->toPlainText() == modbus::replyHexText(block));
-    const bool whole = modbus::isWholeReadReply(block);
+    const modbus::Request pending{modbus::requestKindOf(window->CmdType)};
+    const modbus::ReplyCheck replyCheck = modbus::checkReply(pending, block);
+    checkTheCheck(pending, block, replyCheck);
+    const bool accepted = replyCheck.verdict == modbus::ReplyVerdict::Accepted;
     const auto values = modbus::measurementValues(block);
     for (int k = 0; k < modbus::kValueBoxCount; ++k) {
         const QString shown = window->txtValue[k]->text();
         const bool decoded =
-            window->CmdType == modbus::kMeasurementRead && whole && k < int(values.size());
+            pending.kind == modbus::RequestKind::Measurement && accepted && k < int(values.size());
         check(shown == (decoded ? QString::number(values[k]) : kUntouched));
     }
-    // The address boxes change only from a whole configuration frame whose CRC checks out.
-    const bool echo = wholeFrameWithCrc(block, 0x06, 6);
-    const bool oneRegister = block.size() > 2 && quint8(block[2]) == 2 &&
-                             wholeFrameWithCrc(block, modbus::kReadHoldingRegisters, 5);
+    // The address boxes: the echoed new address, or who answered.
     std::optional<int> address;
-    if (window->CmdType == modbus::kAddressChange && echo)
+    if (accepted && pending.kind == modbus::RequestKind::AddressChange)
         address = quint8(block[5]);
-    if (window->CmdType == modbus::kAddressReadOrParameterWrite && (echo || oneRegister))
+    if (accepted && pending.kind == modbus::RequestKind::AddressRead)
         address = quint8(block[0]);
     check(window->txtSetID[0]->text() == (address ? QString::number(*address) : kUntouched));
-    const bool checkedKind = window->CmdType == modbus::kMeasurementRead ||
-                             window->CmdType == modbus::kAddressChange ||
-                             window->CmdType == modbus::kAddressReadOrParameterWrite;
     const bool red = window->ui.txtState->palette().color(QPalette::Text) == QColor(255, 0, 0);
-    const bool accepted = window->CmdType == modbus::kMeasurementRead ? whole : address.has_value();
-    check(red == (checkedKind && !accepted));
+    check(red == (replyCheck.verdict != modbus::ReplyVerdict::NotPending && !accepted));
     check(window->frontLamp() == window->ui.imgConnected);
     check(comm->sent.isEmpty());
     return 0;

@@ -83,10 +83,11 @@ public:
     }
     int CommEvent() const override { return commEvent; }
 
-    // Bytes arrive on the line: a receive event once the threshold is reached.
+    // Bytes arrive on the line: a receive event once the threshold is reached, or earlier when
+    // the window's early test accepts the waiting bytes.
     void deliver(const QByteArray &bytes) {
         waiting += bytes;
-        if (rThreshold > 0 && waiting.size() >= rThreshold)
+        if (receiveDue(waiting.size(), [this] { return waiting; }))
             raise(comEvReceive);
     }
     void raise(int event) {

@@ -1,5 +1,4 @@
 #include "core/exchange_record.h"
-#include "core/module_protocol.h"
 
 #include <QTimeZone>
 
@@ -11,7 +10,7 @@ namespace {
 
 const QDateTime kTime(QDate(2026, 12, 7), QTime(9, 41, 5, 123), QTimeZone(8 * 3600));
 
-ExchangeRecord recordOf(ExchangeRecord::Event event, const QString &kind) {
+ExchangeRecord recordOf(ExchangeRecord::Event event, RequestKind kind) {
     ExchangeRecord record;
     record.time = kTime;
     record.event = event;
@@ -27,16 +26,16 @@ TEST(ExchangeRecord, HeaderNamesEveryRegisterOfTheModule) {
 }
 
 TEST(ExchangeRecord, Lines) {
-    ExchangeRecord request = recordOf(ExchangeRecord::Event::Request, "measurement");
+    ExchangeRecord request = recordOf(ExchangeRecord::Event::Request, RequestKind::Measurement);
     request.request = QByteArray::fromHex("01030000000AC5CD");
-    request.status = kSentStatus;
+    request.status = ExchangeRecord::Status::Sent;
     EXPECT_EQ(csvLine(request),
               "2026-12-07T09:41:05.123+08:00,request,measurement,01 03 00 00 00 0A C5 CD,,sent,"
               ",,,,,,,,,");
 
-    ExchangeRecord reading = recordOf(ExchangeRecord::Event::Reply, "measurement");
+    ExchangeRecord reading = recordOf(ExchangeRecord::Event::Reply, RequestKind::Measurement);
     reading.reply = QByteArray::fromHex("01030401F4FFFFBB8D");
-    reading.status = kAcceptedStatus;
+    reading.status = ExchangeRecord::Status::Accepted;
     reading.registers = valuesByRegister(0, std::vector<int>{500, 0});
     EXPECT_EQ(csvLine(reading), "2026-12-07T09:41:05.123+08:00,reply,measurement,,"
                                 "01 03 04 01 F4 FF FF BB 8D,accepted,500,0,,,,,,,,");
@@ -45,11 +44,11 @@ TEST(ExchangeRecord, Lines) {
     reading.registers = valuesByRegister(4, std::vector<int>{2000, 1000, 9, 9, 9});
     EXPECT_TRUE(csvLine(reading).endsWith(",accepted,,,,,2000,1000,9,9,,"));
 
-    ExchangeRecord odd = recordOf(ExchangeRecord::Event::Line, "none");
+    ExchangeRecord odd = recordOf(ExchangeRecord::Event::Line, RequestKind::None);
     odd.note = QStringLiteral("a \"quoted\", odd\nnote");
     EXPECT_TRUE(csvLine(odd).endsWith(",\"a \"\"quoted\"\", odd\nnote\""));
 
-    ExchangeRecord echo = recordOf(ExchangeRecord::Event::Reply, "address-change");
+    ExchangeRecord echo = recordOf(ExchangeRecord::Event::Reply, RequestKind::AddressChange);
     echo.address = 5;
     EXPECT_TRUE(csvLine(echo).endsWith(",5,"));
 }
@@ -66,28 +65,39 @@ TEST(ExchangeRecord, TimestampsAlwaysCarryTheirOffset) {
     EXPECT_EQ(isoTimestamp(QDateTime()), "");
 }
 
-TEST(ExchangeRecord, KindsAndRejectionReasons) {
-    EXPECT_EQ(kindName(kAddressReadOrParameterWrite, QByteArray::fromHex("0203000000018439")),
-              QStringLiteral("address-read"));
-    EXPECT_EQ(kindName(kAddressReadOrParameterWrite, QByteArray::fromHex("02060A0503E89A9E")),
-              QStringLiteral("parameter-write"));
+TEST(ExchangeRecord, KindsAndReplyNotes) {
+    EXPECT_EQ(kindName(RequestKind::None), QStringLiteral("none"));
+    EXPECT_EQ(kindName(RequestKind::AddressRead), QStringLiteral("address-read"));
+    EXPECT_EQ(kindName(RequestKind::ParameterWrite), QStringLiteral("parameter-write"));
+    const Request measurement{RequestKind::Measurement, 1, 3, 0, 2};
+    const Request addressChange{RequestKind::AddressChange, 2, 6, 0x0B00, 5};
+    const Request addressRead{RequestKind::AddressRead, 7, 3, 0, 1};
     struct Case {
+        const Request &request;
         const char *block;
-        int kind;
-        const char *reason;
+        const char *note;
     };
     const Case cases[] = {
-        {"01830440F3", kMeasurementRead, "exception 04 (slave device failure)"},
-        {"018302C0F1", kMeasurementRead, "exception 02 (illegal data address)"},
-        {"01030401F4FFFFBB8E", kMeasurementRead, "CRC mismatch"},
-        {"01030401F4FF", kMeasurementRead, "cut short"},
-        {"", kMeasurementRead, "nothing received"},
-        {"02060B000005", kAddressChange, "cut short"},
-        {"07030201F43053", kAddressChange, "unexpected function 03"},
-        {"070304000100020000", kAddressReadOrParameterWrite, "not a one-register reply"},
+        {measurement, "01830440F3", "exception 04 (slave device failure)"},
+        {measurement, "018302C0F1", "exception 02 (illegal data address)"},
+        {measurement, "01830440F30000",
+         "exception 04 (slave device failure); 2 bytes after the "
+         "frame: 00 00"},
+        {measurement, "02830230F1", "exception 02 (illegal data address) from another address"},
+        {measurement, "01830440F4", "CRC mismatch"}, // noise is named nothing before its CRC
+        {measurement, "01030401F4FFFFBB8E", "CRC mismatch"},
+        {measurement, "01030401F4FFFF", "cut short"},
+        {measurement, "", "nothing received"},
+        {measurement, "01030401F4FFFFBB8D", ""}, // a valid reply is not a "CRC mismatch"
+        {measurement, "01030401F4FFFFBB8D55", "1 byte after the frame: 55"},
+        {addressChange, "02060B000005", "cut short"},
+        {addressChange, "07030201F43053", "unexpected function 03"},
+        {addressRead, "070304000100020000", "not a one-register reply"},
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(rejectionReason(QByteArray::fromHex(c.block), c.kind), c.reason) << c.block;
+    for (const Case &c : cases) {
+        const QByteArray block = QByteArray::fromHex(c.block);
+        EXPECT_EQ(replyNote(checkReply(c.request, block), block), c.note) << c.block;
+    }
 }
 
 // The same text as Qt's own ISO 8601 (but for its "Z"), whatever kind of time it is given.

@@ -81,25 +81,4 @@ TEST(HexText, RequestEndsInABlankReplyStartsWithOne) {
     EXPECT_EQ(replyHexText({}), QString());
 }
 
-TEST(WholeReadReply, AcceptsOnlyAFrameThatChecksOut) {
-    struct Case {
-        const char *block;
-        bool whole;
-    };
-    const Case cases[] = {
-        {"010304 01F4FFFF BB8D", true},
-        {"010304 01F4FFFF BB8D 1234", true}, // trailing bytes after the frame do not matter
-        {"010304 01F4FFFF BB8E", false},     // CRC high byte wrong
-        {"010304 01F4FFFE BB8D", false},     // a data byte corrupted
-        {"010304 01F4FFFF BB", false},       // the frame is cut short
-        {"010304 01F4", false},              // byte count promises more than arrived
-        {"0183 04 40F3", false},             // exception reply (its own CRC is right)
-        {"0103", false},
-        {"", false},
-        {"010300 20F0", true}, // zero registers, CRC right
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(isWholeReadReply(hex(c.block)), c.whole) << c.block;
-}
-
 } // namespace

@@ -52,4 +52,13 @@ TEST(LineSettings, WireTimes) {
             << c.bytes << " " << c.baud;
 }
 
+// The simulator's pacing and frame gap by the same rule, in nanoseconds rounded up.
+TEST(LineSettings, ByteTimeAndFrameGap) {
+    using std::chrono::nanoseconds;
+    EXPECT_EQ(modbus::wireTime(1, 9600), nanoseconds(1'041'667));
+    EXPECT_EQ(modbus::wireTime(8, 19200), nanoseconds(4'166'667));
+    EXPECT_EQ(modbus::frameGap(9600), nanoseconds(3'645'834));
+    EXPECT_EQ(modbus::frameGap(2400), nanoseconds(14'583'334));
+}
+
 } // namespace

@@ -11,6 +11,12 @@ QByteArray hex(const char *text) {
     return QByteArray::fromHex(text);
 }
 
+const Request kMeasurement{RequestKind::Measurement, 1, 3, 0, 10};
+// The window's pending kind alone, as after CmdType was set without a request built.
+Request pendingKind(int cmdType) {
+    return Request{requestKindOf(cmdType)};
+}
+
 struct MeasurementCase {
     const char *name;
     const char *block;
@@ -22,7 +28,7 @@ class MeasurementReply : public ::testing::TestWithParam<MeasurementCase> {};
 
 TEST_P(MeasurementReply, DecodesOnlyWholeValidFrames) {
     const MeasurementCase &c = GetParam();
-    const DecodedReply reply = decodeReply(hex(c.block), kMeasurementRead);
+    const DecodedReply reply = decodeReply(hex(c.block), kMeasurement);
     EXPECT_EQ(reply.rejected, c.rejected);
     EXPECT_EQ(reply.values, c.values);
     EXPECT_FALSE(reply.address.has_value());
@@ -80,20 +86,20 @@ TEST(ConfigurationReply, TakesTheAddressOnlyFromAWholeValidFrame) {
         {"", kAddressReadOrParameterWrite, {}},
     };
     for (const Case &c : cases) {
-        const DecodedReply reply = decodeReply(hex(c.block), c.kind);
+        const DecodedReply reply = decodeReply(hex(c.block), pendingKind(c.kind));
         EXPECT_EQ(reply.address ? std::optional<int>(*reply.address) : std::nullopt, c.address)
             << c.block;
         EXPECT_EQ(reply.rejected, !c.address.has_value()) << c.block;
         EXPECT_TRUE(reply.values.empty());
     }
     // Nothing pending: nothing decoded, nothing rejected.
-    const DecodedReply idle = decodeReply(hex("02060B0000054BDE"), kNoRequest);
+    const DecodedReply idle = decodeReply(hex("02060B0000054BDE"), Request{});
     EXPECT_FALSE(idle.address || idle.rejected);
 }
 
 TEST(DecodeReply, AlwaysShowsTheWholeBlock) {
-    EXPECT_EQ(decodeReply(hex("0A0B"), kNoRequest).hexText, QStringLiteral(" 0A 0B"));
-    EXPECT_EQ(decodeReply(hex("01830440F3"), kMeasurementRead).hexText,
+    EXPECT_EQ(decodeReply(hex("0A0B"), Request{}).hexText, QStringLiteral(" 0A 0B"));
+    EXPECT_EQ(decodeReply(hex("01830440F3"), kMeasurement).hexText,
               QStringLiteral(" 01 83 04 40 F3"));
 }
 

@@ -1,4 +1,3 @@
-#include "core/module_protocol.h"
 #include "core/trend_model.h"
 
 #include <gtest/gtest.h>
@@ -10,11 +9,14 @@ namespace {
 const qint64 kStart = QDateTime(QDate(2026, 12, 7), QTime(9, 0)).toMSecsSinceEpoch();
 constexpr qint64 kHour = 3600 * 1000;
 
-modbus::ExchangeRecord reply(int kind, const QString &status, std::optional<int> ppm) {
+using Status = modbus::ExchangeRecord::Status;
+using modbus::RequestKind;
+
+modbus::ExchangeRecord reply(RequestKind kind, Status status, std::optional<int> ppm) {
     modbus::ExchangeRecord record;
     record.time = QDateTime::fromMSecsSinceEpoch(kStart);
     record.event = modbus::ExchangeRecord::Event::Reply;
-    record.kind = modbus::kindName(kind, {});
+    record.kind = kind;
     record.status = status;
     if (ppm)
         record.registers = modbus::valuesByRegister(0, std::vector<int>{*ppm});
@@ -27,23 +29,18 @@ TEST(TrendModel, PlotsAcceptedMeasurementsAndMarksRejectedOnes) {
         modbus::ExchangeRecord record;
         std::size_t readings, marks;
     };
-    modbus::ExchangeRecord request = reply(modbus::kMeasurementRead, modbus::kSentStatus, {});
+    modbus::ExchangeRecord request = reply(RequestKind::Measurement, Status::Sent, {});
     request.event = modbus::ExchangeRecord::Event::Request;
-    modbus::ExchangeRecord fromRegister4 =
-        reply(modbus::kMeasurementRead, modbus::kAcceptedStatus, {});
+    modbus::ExchangeRecord fromRegister4 = reply(RequestKind::Measurement, Status::Accepted, {});
     fromRegister4.registers = modbus::valuesByRegister(4, std::vector<int>{2000});
     const Case cases[] = {
-        {"accepted measurement", reply(modbus::kMeasurementRead, modbus::kAcceptedStatus, 612), 1,
-         0},
-        {"rejected measurement", reply(modbus::kMeasurementRead, modbus::kRejectedStatus, {}), 0,
-         1},
+        {"accepted measurement", reply(RequestKind::Measurement, Status::Accepted, 612), 1, 0},
+        {"rejected measurement", reply(RequestKind::Measurement, Status::Rejected, {}), 0, 1},
         {"measurement without the concentration register", fromRegister4, 0, 0},
         {"the request", request, 0, 0},
-        {"accepted address change", reply(modbus::kAddressChange, modbus::kAcceptedStatus, {}), 0,
-         0},
-        {"rejected address change", reply(modbus::kAddressChange, modbus::kRejectedStatus, {}), 0,
-         0},
-        {"nothing pending", reply(modbus::kNoRequest, modbus::kUndecodedStatus, {}), 0, 0},
+        {"accepted address change", reply(RequestKind::AddressChange, Status::Accepted, {}), 0, 0},
+        {"rejected address change", reply(RequestKind::AddressChange, Status::Rejected, {}), 0, 0},
+        {"nothing pending", reply(RequestKind::None, Status::Undecoded, {}), 0, 0},
     };
     for (const Case &c : cases) {
         TrendModel model;
@@ -52,7 +49,7 @@ TEST(TrendModel, PlotsAcceptedMeasurementsAndMarksRejectedOnes) {
         EXPECT_EQ(model.rejectionCount(), c.marks) << c.what;
     }
     TrendModel model;
-    model.add(reply(modbus::kMeasurementRead, modbus::kAcceptedStatus, 612));
+    model.add(reply(RequestKind::Measurement, Status::Accepted, 612));
     EXPECT_EQ(model.lastReading(), 612);
     EXPECT_EQ(model.startMs(), kStart);
 }

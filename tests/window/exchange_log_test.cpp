@@ -24,9 +24,9 @@ const char *const kReply = "01031401c200000001000007d003e8012c05dc00000000e494";
 const QString kReplyHex =
     QStringLiteral("01 03 14 01 C2 00 00 00 01 00 00 07 D0 03 E8 01 2C 05 DC 00 00 00 00 E4 94");
 const QString kMeasurementSent =
-    kAt + QStringLiteral("request,measurement,01 03 00 00 00 0A C5 CD,,sent,,,,,,,,,,");
+    kAt + QStringLiteral("request,measurement,01 03 00 00 00 0A C5 CD,,sent,,,,,,,,,1,");
 const QString kMeasurementAccepted =
-    kAt + "reply,measurement,," + kReplyHex + ",accepted,450,0,1,0,2000,1000,300,1500,,";
+    kAt + "reply,measurement,," + kReplyHex + ",accepted,450,0,1,0,2000,1000,300,1500,1,";
 
 struct LoggedWindow : WindowFixture {
     explicit LoggedWindow(qint64 room = 1 << 20)
@@ -61,8 +61,8 @@ const Exchange kExchanges[] = {
          w.ui().comDoOnce->click();
          w.comm->deliver(w.hex("01030407d003e8fa00"));
      },
-     {kAt + "request,measurement,01 03 00 04 00 02 85 CA,,sent,,,,,,,,,,",
-      kAt + "reply,measurement,,01 03 04 07 D0 03 E8 FA 00,accepted,,,,,2000,1000,,,,"}},
+     {kAt + "request,measurement,01 03 00 04 00 02 85 CA,,sent,,,,,,,,,1,",
+      kAt + "reply,measurement,,01 03 04 07 D0 03 E8 FA 00,accepted,,,,,2000,1000,,,1,"}},
     {"bad CRC, shown red",
      [](LoggedWindow &w) {
          w.ui().comDoOnce->click();
@@ -75,8 +75,11 @@ const Exchange kExchanges[] = {
          w.ui().comDoOnce->click();
          w.comm->deliver(w.hex("01830440F3") + QByteArray(20, '\0'));
      },
-     {kMeasurementSent, kAt + "reply,measurement,,01 83 04 40 F3" + QString(" 00").repeated(20) +
-                            ",rejected,,,,,,,,,,exception 04 (slave device failure)"}},
+     // the frame that was found in reply_hex, the bytes after it in the note
+     {kMeasurementSent, kAt +
+                            "reply,measurement,,01 83 04 40 F3,rejected,,,,,,,,,1,"
+                            "exception 04 (slave device failure); 20 bytes after the frame:" +
+                            QString(" 00").repeated(20)}},
     {"noise before the reply",
      [](LoggedWindow &w) {
          w.ui().comDoOnce->click();
@@ -90,14 +93,14 @@ const Exchange kExchanges[] = {
          w.ui().cmdChangeID->click();
          w.comm->deliver(w.hex("01060b0000054bed"));
      },
-     {kAt + "request,address-change,01 06 0B 00 00 05 4B ED,,sent,,,,,,,,,,",
+     {kAt + "request,address-change,01 06 0B 00 00 05 4B ED,,sent,,,,,,,,,1,",
       kAt + "reply,address-change,,01 06 0B 00 00 05 4B ED,accepted,,,,,,,,,5,"}},
     {"address read, port closed",
      [](LoggedWindow &w) {
          w.comm->open = false;
          w.ui().cmdReadAdd->click();
      },
-     {kAt + "request,address-read,01 03 00 00 00 01 84 0A,,not-sent,,,,,,,,,,"}},
+     {kAt + "request,address-read,01 03 00 00 00 01 84 0A,,not-sent,,,,,,,,,1,"}},
     {"device lost while waiting",
      [](LoggedWindow &w) {
          w.ui().comDoOnce->click();

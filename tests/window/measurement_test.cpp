@@ -184,7 +184,7 @@ void MeasurementTest::redGoesBackOnTheNextGoodReply() {
 void MeasurementTest::repliesBelowTheThresholdStayUnseen() {
     WindowFixture f;
     f.ui().comDoOnce->click();
-    f.comm->deliver(f.hex("01830440F3")); // an exception reply: 5 of 25 bytes
+    f.comm->deliver(f.hex("01031401C2")); // the start of the reply: 5 of 25 bytes
     QCOMPARE(f.window->RecCount, 0);
     QCOMPARE(f.lamp(), QStringLiteral("ImgYellow"));
     f.ui().comDoOnce->click(); // the next request discards it

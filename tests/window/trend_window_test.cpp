@@ -44,8 +44,8 @@ modbus::ExchangeRecord reading(qint64 ms, int ppm) {
     modbus::ExchangeRecord record;
     record.time = QDateTime::fromMSecsSinceEpoch(ms);
     record.event = modbus::ExchangeRecord::Event::Reply;
-    record.kind = modbus::kindName(modbus::kMeasurementRead, {});
-    record.status = modbus::kAcceptedStatus;
+    record.kind = modbus::RequestKind::Measurement;
+    record.status = modbus::ExchangeRecord::Status::Accepted;
     record.reply = QByteArray::fromHex("0103");
     record.registers = modbus::valuesByRegister(0, std::vector<int>{ppm});
     return record;
