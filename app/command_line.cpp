@@ -1,5 +1,8 @@
 #include "command_line.h"
 
+#include "core/exchange_record.h"
+#include "core/help_text.h"
+
 #include <QCommandLineParser>
 
 namespace {
@@ -96,60 +99,100 @@ ToolCommandLine parseToolCommandLine(const QStringList &arguments) {
     return result;
 }
 
+// The log's columns and the values of its kind and status columns, as the records write them.
+QString logHelp() {
+    using Status = modbus::ExchangeRecord::Status;
+    QStringList statuses;
+    for (const Status status :
+         {Status::Sent, Status::NotSent, Status::Accepted, Status::Rejected, Status::Undecoded})
+        statuses << modbus::statusName(status);
+    QStringList kinds;
+    for (const auto kind : {modbus::RequestKind::Measurement, modbus::RequestKind::AddressChange,
+                            modbus::RequestKind::AddressRead, modbus::RequestKind::ParameterWrite})
+        kinds << modbus::kindName(kind);
+    return help::wrapped(
+        QStringLiteral(
+            "Columns: %1. time is ISO 8601 (local, milliseconds and UTC offset); event is request, "
+            "reply or line; kind is %2; status is %3; the register columns hold an accepted "
+            "measurement; address is the slave address the row is about; note says why a reply "
+            "was rejected, which bytes followed a whole frame, what happened on the line. Each "
+            "line "
+            "is written through at once. FILE is a regular file (or a link to one) or a pipe a "
+            "program reads from; a file whose last line is incomplete is continued on a new line. "
+            "When a write fails later (a full disk, a pipe whose reader went away), one message "
+            "says so, the log stops, the file is cut back to its last whole line and the window "
+            "goes on.")
+            .arg(modbus::csvHeader().split(u',').join(QStringLiteral(", ")),
+                 kinds.join(QStringLiteral(", ")), statuses.join(QStringLiteral(", "))),
+        2);
+}
+
 QString toolHelpText() {
     return QStringLiteral(
-        "Usage: gx7140r-tool [OPTION]...\n"
-        "Read and configure a GX7140R carbon-dioxide sensor module over a serial line (Modbus RTU\n"
-        "master). Without options the window starts with its defaults and opens COM1.\n"
-        "\n"
-        "Options:\n"
-        "  --port COMn=DEVICE       for this run, the port list's COMn opens DEVICE (for example\n"
-        "                           /dev/ttyUSB0 or /dev/serial/by-id/usb-...; a bare name such "
-        "as\n"
-        "                           ttyUSB0 lies in /dev); may be repeated; COM1 is opened at\n"
-        "                           start-up\n"
-        "  --save-port COMn=DEVICE  save that mapping for every later run, print the saved "
-        "mapping\n"
-        "                           and exit; may be repeated\n"
-        "  --forget-port COMn       remove COMn from the saved mapping, print it and exit\n"
-        "  --list-ports             list the serial devices the system knows (path, by-id name,\n"
-        "                           description, manufacturer, USB ids, serial number), which\n"
-        "                           COM number reaches each and whether you may open it (if\n"
-        "                           not: owner, group, mode and the fix), then exit\n"
-        "  --lang LANG              the window's language: zh (the default, whatever the locale)\n"
-        "                           or en\n"
-        "  --log FILE               record every request, reply and line event of the window in\n"
-        "                           FILE as CSV, one line each, appended (a header line first "
-        "when\n"
-        "                           FILE is new or empty)\n"
-        "  --trend                  show the gas concentration over time in a second window\n"
-        "  -h, --help               show this help and exit\n"
-        "  -V, --version            show the version and exit\n"
-        "\n"
-        "Ports:\n"
-        "  COMn opens, in this order: the device given with --port; the device saved with\n"
-        "  --save-port (in ~/.config/gx7140r-tool/ports.conf); /dev/COMn when it exists (a udev\n"
-        "  link); otherwise /dev/ttyS<n-1>. A device that is not there behaves like any port\n"
-        "  that cannot be opened.\n"
-        "\n"
-        "Log:\n"
-        "  Columns: time (ISO 8601, local, milliseconds and UTC offset), event (request, reply,\n"
-        "  line), kind, request_hex, reply_hex, status (sent, not-sent, accepted, rejected,\n"
-        "  undecoded), the registers of an accepted measurement (concentration_ppm, alarm_state,\n"
-        "  range_coefficient, range_low, range_high, display_calibration, alarm_low,\n"
-        "  alarm_high), address (of a configuration reply), note (why a reply was rejected, what\n"
-        "  happened on the line). Each line is written through at once. FILE is a regular file\n"
-        "  (or a link to one) or a pipe a program reads from; a file whose last line is\n"
-        "  incomplete is continued on a new line. When a write fails later (a full disk, a pipe\n"
-        "  whose reader went away), one message says so, the log stops, the file is cut back to\n"
-        "  its last whole line and the window goes on.\n"
-        "\n"
-        "Exit status:\n"
-        "  0  the window was closed, or the option's work is done\n"
-        "  1  the saved mapping could not be written\n"
-        "  2  a usage error: an unknown option, a malformed COMn=DEVICE, a COM number outside\n"
-        "     1..255, an unknown language, a log file that cannot be opened or written, a log\n"
-        "     that is a directory, a device or a pipe no program reads from\n");
+               "Usage: gx7140r-tool [OPTION]...\n"
+               "Read and configure a GX7140R carbon-dioxide sensor module over a serial line "
+               "(Modbus RTU\n"
+               "master). Without options the window starts with its defaults and opens COM1.\n"
+               "\n"
+               "Options:\n"
+               "  --port COMn=DEVICE       for this run, the port list's COMn opens DEVICE (for "
+               "example\n"
+               "                           /dev/ttyUSB0 or /dev/serial/by-id/usb-...; a bare name "
+               "such "
+               "as\n"
+               "                           ttyUSB0 lies in /dev); may be repeated; COM1 is opened "
+               "at\n"
+               "                           start-up\n"
+               "  --save-port COMn=DEVICE  save that mapping for every later run, print the saved "
+               "mapping\n"
+               "                           and exit; may be repeated\n"
+               "  --forget-port COMn       remove COMn from the saved mapping, print it and exit\n"
+               "  --list-ports             list the serial devices the system knows (path, by-id "
+               "name,\n"
+               "                           description, manufacturer, USB ids, serial number), "
+               "which\n"
+               "                           COM number reaches each and whether you may open it "
+               "(if\n"
+               "                           not: owner, group, mode and the fix), then exit\n"
+               "  --lang LANG              the window's language: zh (the default, whatever the "
+               "locale)\n"
+               "                           or en\n"
+               "  --log FILE               record every request, reply and line event of the "
+               "window in\n"
+               "                           FILE as CSV, one line each, appended (a header line "
+               "first "
+               "when\n"
+               "                           FILE is new or empty)\n"
+               "  --trend                  show the gas concentration over time in a second "
+               "window\n"
+               "  -h, --help               show this help and exit\n"
+               "  -V, --version            show the version and exit\n"
+               "\n"
+               "Ports:\n"
+               "  COMn opens, in this order: the device given with --port; the device saved with\n"
+               "  --save-port (in ~/.config/gx7140r-tool/ports.conf); /dev/COMn when it exists (a "
+               "udev\n"
+               "  link); otherwise /dev/ttyS<n-1>. A device that is not there behaves like any "
+               "port\n"
+               "  that cannot be opened.\n"
+               "\n"
+               "Log:\n"
+               "%1"
+               "\n"
+               "Exit status:\n"
+               "  0  the window was closed, or the option's work is done\n"
+               "  1  the saved mapping could not be written\n"
+               "%2")
+        .arg(logHelp(),
+             QStringLiteral("  2  ") +
+                 help::wrapped(QStringLiteral("a usage error: an unknown option, a malformed "
+                                              "COMn=DEVICE, a COM number outside 1..%1, an "
+                                              "unknown language, a log file that cannot be opened "
+                                              "or written, a log that is a directory, a device or "
+                                              "a pipe no program reads from")
+                                   .arg(kHighestPortNumber),
+                               5)
+                     .mid(5));
 }
 
 QString toolVersionText() {

@@ -4,6 +4,7 @@
 #include "interrupts.h"
 
 #include "core/exchange_record.h"
+#include "core/help_text.h"
 #include "core/input_checks.h"
 #include "core/line_settings.h"
 #include "core/numeric_text.h"
@@ -24,7 +25,6 @@ constexpr int kMostCount = std::numeric_limits<int>::max();
 constexpr int kLowestRegisterValue = -65536;
 constexpr int kHighestRegisterValue = 65535;
 const QString kDefaultPort = QStringLiteral("COM1");
-constexpr int kHelpWidth = 79;
 constexpr int kHelpIndent = 23;
 
 struct CommandSpec {
@@ -589,29 +589,6 @@ QString commandNames() {
     return names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
 }
 
-// Words joined into lines of the help's width, each after `indent` blanks.
-QString wrapped(const QString &text, int indent) {
-    QString lines;
-    QString line;
-    for (const QString &word : text.split(u' ', Qt::SkipEmptyParts)) {
-        if (!line.isEmpty() && indent + line.size() + 1 + word.size() > kHelpWidth) {
-            lines += QString(indent, u' ') + line + u'\n';
-            line.clear();
-        }
-        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
-    }
-    return lines + QString(indent, u' ') + line + u'\n';
-}
-
-// "  term                 description", the description wrapped under itself; a term too long
-// for its column gets a line of its own.
-QString helpEntry(const QString &term, const QString &description) {
-    const QString head = QStringLiteral("  ") + term;
-    if (head.size() + 1 > kHelpIndent)
-        return head + u'\n' + wrapped(description, kHelpIndent);
-    return head.leftJustified(kHelpIndent) + wrapped(description, kHelpIndent).mid(kHelpIndent);
-}
-
 struct ExitStatusSpec {
     int status;
     QString meaning;
@@ -695,16 +672,17 @@ Invocation parseCommandLine(const QStringList &arguments, const PortRoute &route
 }
 
 QString helpText() {
-    QString help = QStringLiteral("Usage: gx7140r-cli [OPTION]... COMMAND [ARGUMENT]...\n") +
-                   wrapped(QStringLiteral("Read and configure GX7140R carbon-dioxide sensor "
-                                          "modules from scripts and production lines: a Modbus "
-                                          "RTU master on a serial line that prints the module's "
-                                          "own view of its registers."),
-                           0) +
-                   QStringLiteral("\nCommands:\n");
+    QString help =
+        QStringLiteral("Usage: gx7140r-cli [OPTION]... COMMAND [ARGUMENT]...\n") +
+        help::wrapped(QStringLiteral("Read and configure GX7140R carbon-dioxide sensor "
+                                     "modules from scripts and production lines: a Modbus "
+                                     "RTU master on a serial line that prints the module's "
+                                     "own view of its registers."),
+                      0) +
+        QStringLiteral("\nCommands:\n");
     for (const CommandSpec &spec : commandSpecs()) {
         const QString term = (spec.name + u' ' + spec.synopsis).trimmed();
-        help += helpEntry(term, spec.description);
+        help += help::entry(term, spec.description, kHelpIndent);
     }
     help += QStringLiteral("\nOptions:\n");
     for (const OptionSpec &spec : optionSpecs()) {
@@ -713,27 +691,28 @@ QString helpText() {
         term += QStringLiteral("--") + spec.name;
         if (!spec.valueName.isEmpty())
             term += u' ' + spec.valueName;
-        help += helpEntry(term, spec.description);
+        help += help::entry(term, spec.description, kHelpIndent);
     }
-    help += QStringLiteral("\n") +
-            wrapped(QStringLiteral("Options take their value as --name VALUE, --name=VALUE or, "
-                                   "for the short forms, -x VALUE; numbers are decimal digits "
-                                   "only."),
-                    0) +
-            QStringLiteral("\n") +
-            wrapped(QStringLiteral("The port is locked as the window locks it (LCK..NAME in "
-                                   "/var/lock, with the process number; a lock left by a process "
-                                   "that is gone is taken over) and opened exclusively; a port "
-                                   "another program holds is refused (exit status %1). A closed "
-                                   "pipe on standard output (poll | head) ends the program "
-                                   "silently with status %2, as any filter.")
-                        .arg(kExitPort)
-                        .arg(exitStatusFor(SIGPIPE)),
-                    0);
+    help +=
+        QStringLiteral("\n") +
+        help::wrapped(QStringLiteral("Options take their value as --name VALUE, --name=VALUE or, "
+                                     "for the short forms, -x VALUE; numbers are decimal digits "
+                                     "only."),
+                      0) +
+        QStringLiteral("\n") +
+        help::wrapped(QStringLiteral("The port is locked as the window locks it (LCK..NAME in "
+                                     "/var/lock, with the process number; a lock left by a process "
+                                     "that is gone is taken over) and opened exclusively; a port "
+                                     "another program holds is refused (exit status %1). A closed "
+                                     "pipe on standard output (poll | head) ends the program "
+                                     "silently with status %2, as any filter.")
+                          .arg(kExitPort)
+                          .arg(exitStatusFor(SIGPIPE)),
+                      0);
     help += QStringLiteral("\nExit status:\n");
     for (const ExitStatusSpec &status : exitStatuses())
         help += QStringLiteral("  ") + QString::number(status.status).leftJustified(5) +
-                wrapped(status.meaning, 7).mid(7);
+                help::wrapped(status.meaning, 7).mid(7);
     return help;
 }
 

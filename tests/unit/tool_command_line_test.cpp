@@ -1,5 +1,6 @@
 // The window's own options, parsed before any window exists.
 #include "app/command_line.h"
+#include "core/exchange_record.h"
 #include "core/port_mapping.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,26 @@ TEST(ToolCommandLine, OptionsAndUsageErrors) {
         {"--port", "COM1=/dev/ttyUSB0", "--port", "COM1=/dev/ttyUSB1", "--lang", "EN"});
     EXPECT_EQ(run.options.ports, (PortMap{{1, "/dev/ttyUSB1"}})); // the last one counts
     EXPECT_EQ(run.options.language, QStringLiteral("en"));
+}
+
+} // namespace
+
+namespace {
+
+// The help's log paragraph names what the records write: every column, kind and status.
+TEST(ToolCommandLine, HelpNamesTheLogAsItIsWritten) {
+    const QString help = toolHelpText().simplified();
+    QStringList names = modbus::csvHeader().split(u',');
+    using Status = modbus::ExchangeRecord::Status;
+    for (const Status status : {Status::Sent, Status::NotSent, Status::Accepted, Status::Rejected,
+                                Status::Undecoded})
+        names << modbus::statusName(status);
+    for (const auto kind : {modbus::RequestKind::Measurement, modbus::RequestKind::AddressChange,
+                            modbus::RequestKind::AddressRead, modbus::RequestKind::ParameterWrite})
+        names << modbus::kindName(kind);
+    for (const QString &name : names)
+        EXPECT_TRUE(help.contains(name)) << name.toStdString();
+    EXPECT_TRUE(help.contains(QStringLiteral("1..%1").arg(kHighestPortNumber)));
 }
 
 } // namespace
