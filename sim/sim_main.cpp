@@ -282,6 +282,7 @@ int main(int argc, char *argv[]) {
                 std::fprintf(stderr, "gx7140r-sim: %s\n", error.c_str());
                 return 1;
             }
+            tcp.setTerminal(module.portPath());
             std::printf("GX7140R module back on %s\n", module.portPath().c_str());
             std::fflush(stdout);
             if (!linkPath.empty())

@@ -51,5 +51,36 @@ run 2 '' '--bauds' --port "$tcp" scan --bauds 9600
 run 2 '' 'not a TCP port' --port tcp://127.0.0.1:0 read
 run 2 '' 'not a TCP port' --port tcp://127.0.0.1:http read
 run 2 '' 'tcp://HOST' --port tcp:// read
+
+# The gateway serves several clients at once: one holding half a request does not stop two polls.
+python3 -c 'import socket, sys, time
+held = socket.create_connection(("127.0.0.1", int(sys.argv[1])))
+held.sendall(bytes([0, 1, 0, 0, 0, 6, 1, 3]))
+print("holding", flush=True)
+time.sleep(60)' "$port" >"$work/held.out" &
+started_pids+=($!)
+wait_for "a client holding half a request" grep -qs holding "$work/held.out"
+"$cli" --port "$tcp" poll --interval 50 --count 5 >"$work/poll1" 2>&1 & poll1=$!
+run 0 '' '' --port "$tcp" poll --interval 50 --count 5
+wait "$poll1" || fail "the first of two polls at once: $(cat "$work/poll1")"
+
+# The gateway follows the module to its new terminal when it vanished and came back.
+vanish_port=$(free_port)
+"$sim" --com 0 --steady --fault vanish --fault-every 2 --tcp "$vanish_port" >"$work/vanish.out" 2>&1 &
+started_pids+=($!)
+wait_for "Modbus TCP from the vanishing module" grep -qs "Modbus TCP on" "$work/vanish.out"
+run 0 '' '' --port "tcp://127.0.0.1:$vanish_port" read
+run 1 '' 'no reply' --port "tcp://127.0.0.1:$vanish_port" read
+wait_for "the module back" grep -qs "module back on" "$work/vanish.out"
+run 0 '' '' --port "tcp://127.0.0.1:$vanish_port" read
+
+# An IPv6 gateway listens where it says it does.
+if python3 -c 'import socket; socket.socket(socket.AF_INET6).bind(("::1", 0))' 2>/dev/null; then
+    v6_port=$(free_port)
+    "$sim" --com 0 --steady --tcp "[::1]:$v6_port" >"$work/v6.out" 2>&1 &
+    started_pids+=($!)
+    wait_for "Modbus TCP on [::1]" grep -qsF "Modbus TCP on [::1]:$v6_port" "$work/v6.out"
+    run 0 '' '' --port "tcp://[::1]:$v6_port" read
+fi
 ((failures == 0)) || fail "$failures command lines"
 echo "Modbus TCP on $tcp: every case as expected"
