@@ -64,7 +64,7 @@ QString reasonFor(int error, int address, std::int64_t timeoutUs, int tries,
 std::unique_ptr<ModuleMaster> ModuleMaster::open(const Settings &settings, QString &error) {
     modbus_t *context =
         isTcpAddress(settings.device)
-            ? newTcpContext(settings.device)
+            ? newTcpContext(settings.device, settings.timeoutMs)
             : modbus_new_rtu(settings.device.toLocal8Bit().constData(), settings.baud, 'N', 8, 1);
     if (!context) {
         error = QString::fromLocal8Bit(modbus_strerror(errno));
@@ -72,7 +72,7 @@ std::unique_ptr<ModuleMaster> ModuleMaster::open(const Settings &settings, QStri
     }
     if (modbus_connect(context) != 0) {
         const int reason = errno;
-        error = isTcpAddress(settings.device) ? tcpConnectFailure(settings.device, reason)
+        error = isTcpAddress(settings.device) ? tcpConnectFailure(settings.device, reason, settings.timeoutMs)
                                               : QString::fromLocal8Bit(modbus_strerror(reason));
         modbus_free(context);
         return nullptr;

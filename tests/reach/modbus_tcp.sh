@@ -64,6 +64,21 @@ wait_for "a client holding half a request" grep -qs holding "$work/held.out"
 run 0 '' '' --port "$tcp" poll --interval 50 --count 5
 wait "$poll1" || fail "the first of two polls at once: $(cat "$work/poll1")"
 
+# A listener whose queue is full never completes the connection: no answer within --timeout.
+python3 -c 'import socket, sys, time
+listener = socket.socket()
+listener.bind(("127.0.0.1", 0))
+listener.listen(0)
+queued = [socket.socket() for _ in range(3)]
+for client in queued:
+    client.setblocking(False)
+    client.connect_ex(listener.getsockname())
+print(listener.getsockname()[1], flush=True)
+time.sleep(60)' >"$work/full.out" &
+started_pids+=($!)
+wait_for "a listener with a full queue" grep -qs '[0-9]' "$work/full.out"
+run 3 '' 'no answer within 300 ms' --port "tcp://127.0.0.1:$(cat "$work/full.out")" --timeout 300 read
+
 # The gateway follows the module to its new terminal when it vanished and came back.
 vanish_port=$(free_port)
 "$sim" --com 0 --steady --fault vanish --fault-every 2 --tcp "$vanish_port" >"$work/vanish.out" 2>&1 &
