@@ -79,6 +79,23 @@ started_pids+=($!)
 wait_for "a listener with a full queue" grep -qs '[0-9]' "$work/full.out"
 run 3 '' 'no answer within 300 ms' --port "tcp://127.0.0.1:$(cat "$work/full.out")" --timeout 300 read
 
+# A gateway that answers for a silent module itself (exception 0b): no module found, no reading.
+python3 -c 'import socket
+listener = socket.socket()
+listener.bind(("127.0.0.1", 0))
+listener.listen(4)
+print(listener.getsockname()[1], flush=True)
+while True:
+    client = listener.accept()[0]
+    while len(request := client.recv(260)) >= 8:
+        client.sendall(request[:4] + bytes([0, 3, request[6], request[7] | 0x80, 0x0B]))
+    client.close()' >"$work/gateway.out" &
+started_pids+=($!)
+wait_for "a gateway without its module" grep -qs '[0-9]' "$work/gateway.out"
+no_module=tcp://127.0.0.1:$(cat "$work/gateway.out")
+run 1 '' 'no module answered' --port "$no_module" scan --addresses 1-3
+run 1 '' 'no reply from address 1: the gateway answered with exception 0b' --port "$no_module" read
+
 # The gateway follows the module to its new terminal when it vanished and came back.
 vanish_port=$(free_port)
 "$sim" --com 0 --steady --fault vanish --fault-every 2 --tcp "$vanish_port" >"$work/vanish.out" 2>&1 &
