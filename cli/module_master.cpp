@@ -30,8 +30,14 @@ bool portGone(int error) {
            error == ECONNRESET || error == EPIPE;
 }
 
+// What a Modbus TCP gateway answers for itself when the module behind it said nothing (or it has
+// no way to the module): no reply from the module, not the module's exception.
+bool gatewaySaysNoReply(int error) {
+    return error == EMBXGPATH || error == EMBXGTAR;
+}
+
 Failure::Kind kindOf(int error) {
-    if (error == ETIMEDOUT)
+    if (error == ETIMEDOUT || gatewaySaysNoReply(error))
         return Failure::Kind::NoReply;
     if (error >= EMBXILFUN && error <= EMBXGTAR)
         return Failure::Kind::Exception;
@@ -45,6 +51,11 @@ QString reasonFor(int error, int address, std::int64_t timeoutUs, int tries,
     const QString triesNote = tries > 1 ? QStringLiteral(" (%1 tries)").arg(tries) : QString();
     switch (kindOf(error)) {
     case Failure::Kind::NoReply:
+        if (gatewaySaysNoReply(error))
+            return QStringLiteral("no reply from address %1: the gateway answered with %2")
+                       .arg(address)
+                       .arg(modbus::exceptionText(std::uint8_t(error - MODBUS_ENOBASE))) +
+                   triesNote;
         return QStringLiteral("no reply from address %1 within %2 ms")
                    .arg(address)
                    .arg(std::llround(double(timeoutUs) / 1000.0)) +
@@ -80,7 +91,7 @@ std::unique_ptr<ModuleMaster> ModuleMaster::open(const Settings &settings, OpenF
         }
     }
     modbus_t *context =
-        tcp ? newTcpContext(settings.device)
+        tcp ? newTcpContext(settings.device, settings.timeoutMs)
             : modbus_new_rtu(settings.device.toLocal8Bit().constData(), settings.baud, 'N', 8, 1);
     if (!context) {
         failure = {false, QString::fromLocal8Bit(modbus_strerror(errno))};
@@ -88,7 +99,7 @@ std::unique_ptr<ModuleMaster> ModuleMaster::open(const Settings &settings, OpenF
     }
     if (modbus_connect(context) != 0) {
         const int reason = errno;
-        failure = {false, tcp ? tcpConnectFailure(settings.device, reason)
+        failure = {false, tcp ? tcpConnectFailure(settings.device, reason, settings.timeoutMs)
                               : QString::fromLocal8Bit(modbus_strerror(reason))};
         modbus_free(context);
         return nullptr;

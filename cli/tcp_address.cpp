@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <optional>
 
 namespace cli {
@@ -101,17 +102,25 @@ std::optional<QString> checkedTcpAddress(const QString &port, QString &error) {
     return kScheme + host + u':' + QString::number(value);
 }
 
-modbus_t *newTcpContext(const QString &address) {
+modbus_t *newTcpContext(const QString &address, int timeoutMs) {
     const auto endpoint = split(address);
     if (!endpoint) {
         errno = EINVAL;
         return nullptr;
     }
-    return modbus_new_tcp_pi(endpoint->host.toLatin1().constData(),
-                             endpoint->port.toLatin1().constData());
+    modbus_t *context = modbus_new_tcp_pi(endpoint->host.toLatin1().constData(),
+                                          endpoint->port.toLatin1().constData());
+    constexpr int kMsPerSecond = 1000;
+    if (context)
+        modbus_set_response_timeout(context, std::uint32_t(timeoutMs / kMsPerSecond),
+                                    std::uint32_t(timeoutMs % kMsPerSecond * kMsPerSecond));
+    return context;
 }
 
-QString tcpConnectFailure(const QString &address, int error) {
+QString tcpConnectFailure(const QString &address, int error, int timeoutMs) {
+    // libmodbus leaves a connection that found no answer in time as "in progress".
+    if (error == EINPROGRESS || error == ETIMEDOUT)
+        return QStringLiteral("no answer within %1 ms").arg(timeoutMs);
     const auto endpoint = split(address);
     // libmodbus says "Connection refused" for a host name that does not resolve, too.
     if (endpoint && error == ECONNREFUSED) {

@@ -20,10 +20,11 @@ bool isTcpAddress(const QString &port);
 std::optional<QString> checkedTcpAddress(const QString &port, QString &error);
 
 // libmodbus's TCP master for a checked address, not yet connected; nullptr when libmodbus refuses.
-modbus_t *newTcpContext(const QString &address);
+// Connecting may take TIMEOUT_MS, as a reply may.
+modbus_t *newTcpContext(const QString &address, int timeoutMs);
 
-// Why connecting to a checked address failed with ERROR (errno): the system's reason, or that the
-// host name is not known.
-QString tcpConnectFailure(const QString &address, int error);
+// Why connecting to a checked address failed with ERROR (errno): the system's reason, that the
+// host name is not known, or that nothing answered within TIMEOUT_MS.
+QString tcpConnectFailure(const QString &address, int error, int timeoutMs);
 
 } // namespace cli

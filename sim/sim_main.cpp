@@ -60,9 +60,11 @@ void usage() {
         "                   noise, split, junk, vanish (the port disappears and a new one\n"
         "                   comes two seconds later)\n"
         "  --fault-every N  the fault hits every n-th reply (default 1)\n"
-        "  --tcp [HOST:]PORT  also serve Modbus TCP on HOST (default 127.0.0.1), as an\n"
-        "                   Ethernet gateway in front of the module: unit id and PDU go to the\n"
-        "                   module as RTU frames, its replies come back\n"
+        "  --tcp [HOST:]PORT\n"
+        "                   also serve Modbus TCP on HOST (default 127.0.0.1; IPv6 in\n"
+        "                   brackets), as an Ethernet gateway in front of the module: unit id\n"
+        "                   and PDU go to the module as RTU frames, its replies come back;\n"
+        "                   several clients at once\n"
         "  --seconds S      stop after S seconds (default: run until interrupted)\n"
         "  -h, --help       show this help and exit\n"
         "  -V, --version    show the version and exit\n"
@@ -282,6 +284,7 @@ int main(int argc, char *argv[]) {
                 std::fprintf(stderr, "gx7140r-sim: %s\n", error.c_str());
                 return 1;
             }
+            tcp.setTerminal(module.portPath());
             std::printf("GX7140R module back on %s\n", module.portPath().c_str());
             std::fflush(stdout);
             if (!linkPath.empty())

@@ -2,6 +2,7 @@
 
 #include <modbus/modbus.h>
 
+#include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,8 +13,12 @@
 namespace sim {
 namespace {
 constexpr int kMbapLength = 7; // transaction id, protocol id, length, unit id
+constexpr int kLengthFieldEnd = 6;
+constexpr int kLongestUnitAndPdu = MODBUS_MAX_PDU_LENGTH + 1;
 constexpr int kRtuCrcLength = 2;
 constexpr int kPollMs = 100;
+constexpr int kMostClients = 8; // as many as a small gateway takes; more are hung up on at once
+constexpr int kBacklog = 4;
 // How long the module may take to answer: a few milliseconds on a pseudo-terminal, plus a delay
 // fault's, plus (when paced) the largest frame's time on the wire at 10 bits a byte.
 constexpr int kAnswerMs = 50;
@@ -29,17 +34,37 @@ HostAndPort split(const std::string &text) {
     const std::size_t colon = text.rfind(':');
     if (colon == std::string::npos)
         return {"127.0.0.1", text};
-    return {text.substr(0, colon), text.substr(colon + 1)};
+    std::string host = text.substr(0, colon);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    return {host, text.substr(colon + 1)};
 }
 
-bool readable(int fd) {
-    pollfd watched{fd, POLLIN, 0};
-    return ::poll(&watched, 1, kPollMs) > 0;
+// What the socket is bound to, numeric: "127.0.0.1:502", "[::1]:502".
+std::string boundAddress(int socket) {
+    sockaddr_storage bound{};
+    socklen_t size = sizeof bound;
+    char host[NI_MAXHOST] = "";
+    char port[NI_MAXSERV] = "";
+    if (getsockname(socket, reinterpret_cast<sockaddr *>(&bound), &size) != 0 ||
+        getnameinfo(reinterpret_cast<sockaddr *>(&bound), size, host, sizeof host, port,
+                    sizeof port, NI_NUMERICHOST | NI_NUMERICSERV) != 0)
+        return "?";
+    return bound.ss_family == AF_INET6 ? "[" + std::string(host) + "]:" + port
+                                       : std::string(host) + ":" + port;
+}
+
+bool terminalGone(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
+}
+
+int fieldAt(const std::vector<unsigned char> &bytes, std::size_t at) {
+    return bytes[at] << 8 | bytes[at + 1];
 }
 } // namespace
 
 TcpServer::TcpServer(std::string terminal, int baud, bool paced)
-    : terminal_(std::move(terminal)), baud_(baud), paced_(paced) {}
+    : baud_(baud), paced_(paced), terminal_(std::move(terminal)) {}
 
 bool TcpServer::validAddress(const std::string &text) {
     const HostAndPort address = split(text);
@@ -58,93 +83,180 @@ bool TcpServer::start(const std::string &hostAndPort, const std::atomic<bool> &s
     return true;
 }
 
+void TcpServer::setTerminal(const std::string &terminal) {
+    std::lock_guard lock(terminalMutex_);
+    terminal_ = terminal;
+    ++terminalGeneration_;
+}
+
 TcpServer::~TcpServer() {
     quit_ = true;
     if (thread_.joinable())
         thread_.join();
+    for (const Client &client : clients_)
+        ::close(client.socket);
     if (listening_ >= 0)
         ::close(listening_);
-    for (modbus_t *context : {tcp_, rtu_}) {
-        if (context) {
-            modbus_close(context);
-            modbus_free(context);
-        }
-    }
+    closeTerminal();
 }
 
 bool TcpServer::listen(const std::string &hostAndPort, std::string &error) {
     const HostAndPort address = split(hostAndPort);
-    address_ = address.host + ":" + address.port;
-    tcp_ = modbus_new_tcp(address.host.c_str(), std::stoi(address.port));
-    if (!tcp_ || (listening_ = modbus_tcp_listen(tcp_, 1)) < 0) {
-        error = "cannot listen on " + address_ + ": " + modbus_strerror(errno);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo *found = nullptr;
+    const int lookup = getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &found);
+    if (lookup != 0) {
+        error = "cannot listen on " + hostAndPort + ": " + gai_strerror(lookup);
         return false;
     }
-    if (!connectTerminal()) {
+    int reason = 0;
+    for (const addrinfo *candidate = found; candidate && listening_ < 0;
+         candidate = candidate->ai_next) {
+        const int socket = ::socket(candidate->ai_family, candidate->ai_socktype | SOCK_CLOEXEC,
+                                    candidate->ai_protocol);
+        const int reuse = 1;
+        if (socket >= 0 &&
+            setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) == 0 &&
+            ::bind(socket, candidate->ai_addr, candidate->ai_addrlen) == 0 &&
+            ::listen(socket, kBacklog) == 0) {
+            listening_ = socket;
+            break;
+        }
+        reason = errno;
+        if (socket >= 0)
+            ::close(socket);
+    }
+    freeaddrinfo(found);
+    if (listening_ < 0) {
+        error = "cannot listen on " + hostAndPort + ": " + std::strerror(reason);
+        return false;
+    }
+    address_ = boundAddress(listening_);
+    if (!terminalReady()) {
         error = "cannot open " + terminal_ + ": " + modbus_strerror(errno);
         return false;
     }
     return true;
 }
 
-bool TcpServer::connectTerminal() {
-    rtu_ = modbus_new_rtu(terminal_.c_str(), baud_, 'N', 8, 1);
-    if (!rtu_ || modbus_connect(rtu_) != 0)
+// Opens the module's terminal unless it is open and still the module's.
+bool TcpServer::terminalReady() {
+    std::string terminal;
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard lock(terminalMutex_);
+        terminal = terminal_;
+        generation = terminalGeneration_;
+    }
+    if (rtu_ && generation == openGeneration_)
+        return true;
+    closeTerminal();
+    rtu_ = modbus_new_rtu(terminal.c_str(), baud_, 'N', 8, 1);
+    if (!rtu_ || modbus_connect(rtu_) != 0) {
+        const int reason = errno;
+        closeTerminal();
+        errno = reason;
         return false;
+    }
+    openGeneration_ = generation;
     const int wireMs = paced_ ? kLargestRtuFrame * kBitsPerByte * 1000 / baud_ : 0;
     modbus_set_response_timeout(rtu_, 0, std::uint32_t((kAnswerMs + wireMs) * 1000));
     modbus_set_byte_timeout(rtu_, 0, 0);
     return true;
 }
 
+void TcpServer::closeTerminal() {
+    if (!rtu_)
+        return;
+    modbus_close(rtu_);
+    modbus_free(rtu_);
+    rtu_ = nullptr;
+}
+
 void TcpServer::serve(const std::atomic<bool> &stop) {
+    std::vector<pollfd> watched;
     while (!stopping(stop)) {
-        if (!readable(listening_))
+        watched.assign(1, pollfd{listening_, POLLIN, 0});
+        for (const Client &client : clients_)
+            watched.push_back(pollfd{client.socket, POLLIN, 0});
+        if (::poll(watched.data(), nfds_t(watched.size()), kPollMs) <= 0)
             continue;
-        const int client = modbus_tcp_accept(tcp_, &listening_);
-        if (client < 0)
-            continue;
-        serveClient(client, stop);
-        ::close(client);
-        modbus_set_socket(tcp_, -1);
+        // Last to first, so that a client hung up on leaves the others' places as they were.
+        for (std::size_t i = watched.size() - 1; i > 0; --i) {
+            if (watched[i].revents == 0 || serveClient(clients_[i - 1]))
+                continue;
+            ::close(clients_[i - 1].socket);
+            clients_.erase(clients_.begin() + std::ptrdiff_t(i - 1));
+        }
+        if (watched[0].revents & POLLIN)
+            acceptClient();
     }
 }
 
-void TcpServer::serveClient(int client, const std::atomic<bool> &stop) {
-    unsigned char request[MODBUS_TCP_MAX_ADU_LENGTH];
-    unsigned char reply[MODBUS_TCP_MAX_ADU_LENGTH];
-    while (!stopping(stop)) {
-        if (!readable(client))
-            continue;
-        const int length = modbus_receive(tcp_, request);
-        if (length < 0)
-            return; // the client left, or sent what is no Modbus TCP
-        if (length <= kMbapLength)
-            continue;
-        const int replyLength = forward(request, length, reply);
-        if (replyLength > 0 && ::send(client, reply, std::size_t(replyLength), MSG_NOSIGNAL) < 0)
-            return;
+void TcpServer::acceptClient() {
+    const int socket = ::accept4(listening_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (socket < 0)
+        return;
+    if (clients_.size() >= std::size_t(kMostClients)) {
+        ::close(socket);
+        return;
     }
+    clients_.push_back(Client{socket, {}});
+}
+
+// Takes in what the client sent and answers each whole request; false when the client left, sent
+// what is no Modbus TCP, or does not take its replies.
+bool TcpServer::serveClient(Client &client) {
+    unsigned char chunk[MODBUS_TCP_MAX_ADU_LENGTH];
+    const ssize_t received = ::recv(client.socket, chunk, sizeof chunk, MSG_DONTWAIT);
+    if (received == 0)
+        return false;
+    if (received < 0)
+        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    std::vector<unsigned char> &pending = client.pending;
+    pending.insert(pending.end(), chunk, chunk + received);
+    while (pending.size() >= std::size_t(kMbapLength)) {
+        const int protocol = fieldAt(pending, 2);
+        const int unitAndPdu = fieldAt(pending, 4);
+        if (protocol != 0 || unitAndPdu < 2 || unitAndPdu > kLongestUnitAndPdu)
+            return false;
+        const std::size_t requestLength = std::size_t(kLengthFieldEnd + unitAndPdu);
+        if (pending.size() < requestLength)
+            break;
+        unsigned char reply[MODBUS_TCP_MAX_ADU_LENGTH];
+        const int replyLength = forward(pending.data(), int(requestLength), reply);
+        if (replyLength > 0 && ::send(client.socket, reply, std::size_t(replyLength),
+                                      MSG_NOSIGNAL | MSG_DONTWAIT) != replyLength)
+            return false;
+        pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(requestLength));
+    }
+    return true;
 }
 
 // The request's unit id and PDU to the module as an RTU frame; its reply under the request's
-// MBAP header. 0 when the module gave no valid reply.
+// MBAP header. 0 when the module gave no valid reply, or the unit id is none a line can carry.
 int TcpServer::forward(const unsigned char *request, int length, unsigned char *reply) {
     const unsigned char unit = request[kMbapLength - 1];
-    modbus_set_slave(rtu_, unit);
-    modbus_flush(rtu_);
-    if (modbus_send_raw_request(rtu_, request + kMbapLength - 1, length - kMbapLength + 1) < 0)
+    if (!terminalReady() || modbus_set_slave(rtu_, unit) != 0)
         return 0;
+    modbus_flush(rtu_);
     unsigned char frame[MODBUS_RTU_MAX_ADU_LENGTH];
-    const int frameLength = modbus_receive_confirmation(rtu_, frame);
+    int frameLength = -1;
+    if (modbus_send_raw_request(rtu_, request + kLengthFieldEnd, length - kLengthFieldEnd) >= 0)
+        frameLength = modbus_receive_confirmation(rtu_, frame);
+    if (frameLength < 0 && terminalGone(errno))
+        closeTerminal(); // opened again for the next request
     if (frameLength <= kRtuCrcLength)
         return 0;
     const int unitAndPdu = frameLength - kRtuCrcLength;
     std::memcpy(reply, request, 4); // transaction and protocol id
     reply[4] = std::uint8_t(unitAndPdu >> 8);
     reply[5] = std::uint8_t(unitAndPdu & 0xFF);
-    std::memcpy(reply + kMbapLength - 1, frame, std::size_t(unitAndPdu));
-    return kMbapLength - 1 + unitAndPdu;
+    std::memcpy(reply + kLengthFieldEnd, frame, std::size_t(unitAndPdu));
+    return kLengthFieldEnd + unitAndPdu;
 }
 
 } // namespace sim

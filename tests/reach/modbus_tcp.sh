@@ -51,5 +51,68 @@ run 2 '' '--bauds' --port "$tcp" scan --bauds 9600
 run 2 '' 'not a TCP port' --port tcp://127.0.0.1:0 read
 run 2 '' 'not a TCP port' --port tcp://127.0.0.1:http read
 run 2 '' 'tcp://HOST' --port tcp:// read
+
+# The gateway serves several clients at once: one holding half a request does not stop two polls.
+python3 -c 'import socket, sys, time
+held = socket.create_connection(("127.0.0.1", int(sys.argv[1])))
+held.sendall(bytes([0, 1, 0, 0, 0, 6, 1, 3]))
+print("holding", flush=True)
+time.sleep(60)' "$port" >"$work/held.out" &
+started_pids+=($!)
+wait_for "a client holding half a request" grep -qs holding "$work/held.out"
+"$cli" --port "$tcp" poll --interval 50 --count 5 >"$work/poll1" 2>&1 & poll1=$!
+run 0 '' '' --port "$tcp" poll --interval 50 --count 5
+wait "$poll1" || fail "the first of two polls at once: $(cat "$work/poll1")"
+
+# A listener whose queue is full never completes the connection: no answer within --timeout.
+python3 -c 'import socket, sys, time
+listener = socket.socket()
+listener.bind(("127.0.0.1", 0))
+listener.listen(0)
+queued = [socket.socket() for _ in range(3)]
+for client in queued:
+    client.setblocking(False)
+    client.connect_ex(listener.getsockname())
+print(listener.getsockname()[1], flush=True)
+time.sleep(60)' >"$work/full.out" &
+started_pids+=($!)
+wait_for "a listener with a full queue" grep -qs '[0-9]' "$work/full.out"
+run 3 '' 'no answer within 300 ms' --port "tcp://127.0.0.1:$(cat "$work/full.out")" --timeout 300 read
+
+# A gateway that answers for a silent module itself (exception 0b): no module found, no reading.
+python3 -c 'import socket
+listener = socket.socket()
+listener.bind(("127.0.0.1", 0))
+listener.listen(4)
+print(listener.getsockname()[1], flush=True)
+while True:
+    client = listener.accept()[0]
+    while len(request := client.recv(260)) >= 8:
+        client.sendall(request[:4] + bytes([0, 3, request[6], request[7] | 0x80, 0x0B]))
+    client.close()' >"$work/gateway.out" &
+started_pids+=($!)
+wait_for "a gateway without its module" grep -qs '[0-9]' "$work/gateway.out"
+no_module=tcp://127.0.0.1:$(cat "$work/gateway.out")
+run 1 '' 'no module answered' --port "$no_module" scan --addresses 1-3
+run 1 '' 'no reply from address 1: the gateway answered with exception 0b' --port "$no_module" read
+
+# The gateway follows the module to its new terminal when it vanished and came back.
+vanish_port=$(free_port)
+"$sim" --com 0 --steady --fault vanish --fault-every 2 --tcp "$vanish_port" >"$work/vanish.out" 2>&1 &
+started_pids+=($!)
+wait_for "Modbus TCP from the vanishing module" grep -qs "Modbus TCP on" "$work/vanish.out"
+run 0 '' '' --port "tcp://127.0.0.1:$vanish_port" read
+run 1 '' 'no reply' --port "tcp://127.0.0.1:$vanish_port" read
+wait_for "the module back" grep -qs "module back on" "$work/vanish.out"
+run 0 '' '' --port "tcp://127.0.0.1:$vanish_port" read
+
+# An IPv6 gateway listens where it says it does.
+if python3 -c 'import socket; socket.socket(socket.AF_INET6).bind(("::1", 0))' 2>/dev/null; then
+    v6_port=$(free_port)
+    "$sim" --com 0 --steady --tcp "[::1]:$v6_port" >"$work/v6.out" 2>&1 &
+    started_pids+=($!)
+    wait_for "Modbus TCP on [::1]" grep -qsF "Modbus TCP on [::1]:$v6_port" "$work/v6.out"
+    run 0 '' '' --port "tcp://[::1]:$v6_port" read
+fi
 ((failures == 0)) || fail "$failures command lines"
 echo "Modbus TCP on $tcp: every case as expected"
