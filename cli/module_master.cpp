@@ -160,6 +160,12 @@ int ModuleMaster::tryOnce(Exchange &exchange, int expectedLength) {
     const std::uint8_t *reply = adu + start;
     const int length = aduLength - start;
     exchange.reply = QByteArray(reinterpret_cast<const char *>(reply), length);
+    // libmodbus drops an RTU frame of another slave, but takes any unit id over TCP: a late reply
+    // of the unit asked before is not this one's.
+    if (reply[0] != header[0]) {
+        errno = EMBBADSLAVE;
+        return -1;
+    }
     const std::uint8_t function = header[1];
     if (reply[1] == (function | modbus::kExceptionFlag)) {
         errno = reply[2] > 0 && reply[2] < MODBUS_EXCEPTION_MAX ? int(MODBUS_ENOBASE + reply[2])

@@ -96,6 +96,26 @@ no_module=tcp://127.0.0.1:$(cat "$work/gateway.out")
 run 1 '' 'no module answered' --port "$no_module" scan --addresses 1-3
 run 1 '' 'no reply from address 1: the gateway answered with exception 0b' --port "$no_module" read
 
+# A gateway whose answers all come from unit 1 (a late reply of the unit asked before looks so):
+# only unit 1 is found and read.
+python3 -c 'import socket
+listener = socket.socket()
+listener.bind(("127.0.0.1", 0))
+listener.listen(4)
+print(listener.getsockname()[1], flush=True)
+while True:
+    client = listener.accept()[0]
+    while len(request := client.recv(260)) >= 12:
+        data = bytes([2 * request[11]]) + bytes(2 * request[11])
+        client.sendall(request[:4] + bytes([0, 3 + len(data) - 1, 1, 3]) + data)
+    client.close()' >"$work/unit1.out" &
+started_pids+=($!)
+wait_for "a gateway answering as unit 1" grep -qs '[0-9]' "$work/unit1.out"
+unit1=tcp://127.0.0.1:$(cat "$work/unit1.out")
+run 0 '^address 1, ' '' --port "$unit1" scan --addresses 1-3
+[[ $(wc -l <"$work/out") == 1 ]] || fail "scan of a gateway answering as unit 1 found: $(cat "$work/out")"
+run 1 '' 'invalid reply from address 2' --port "$unit1" --address 2 address
+
 # The gateway follows the module to its new terminal when it vanished and came back.
 vanish_port=$(free_port)
 "$sim" --com 0 --steady --fault vanish --fault-every 2 --tcp "$vanish_port" >"$work/vanish.out" 2>&1 &
