@@ -27,14 +27,14 @@ constexpr int kHighestRegisterValue = 65535;
 const QString kDefaultPort = QStringLiteral("COM1");
 constexpr int kHelpIndent = 23;
 
-struct CommandSpec {
+struct CommandInfo {
     Command command;
     QString name;
     QString synopsis; // its arguments and options
     QString description;
 };
 
-struct OptionSpec {
+struct OptionInfo {
     QString shortName; // empty when it has none
     QString name;
     QString valueName; // empty for a flag
@@ -83,8 +83,8 @@ QString settingsWithRanges() {
     return names.join(QStringLiteral(", "));
 }
 
-const QList<CommandSpec> &commandSpecs() {
-    static const QList<CommandSpec> specs{
+const QList<CommandInfo> &commandTable() {
+    static const QList<CommandInfo> table{
         {Command::Read,
          QStringLiteral("read"),
          {},
@@ -126,11 +126,11 @@ const QList<CommandSpec> &commandSpecs() {
              .arg(modbus::kLowestModuleAddress)
              .arg(kHighestReachableAddress)},
     };
-    return specs;
+    return table;
 }
 
-const QList<OptionSpec> &optionSpecs() {
-    static const QList<OptionSpec> specs{
+const QList<OptionInfo> &optionTable() {
+    static const QList<OptionInfo> table{
         {QStringLiteral("p"),
          QStringLiteral("port"),
          QStringLiteral("COMn|DEVICE"),
@@ -223,23 +223,23 @@ const QList<OptionSpec> &optionSpecs() {
          {},
          QStringLiteral("show the version and exit")},
     };
-    return specs;
+    return table;
 }
 
-const CommandSpec &specOf(Command command) {
-    const auto &specs = commandSpecs();
-    return *std::find_if(specs.begin(), specs.end(),
-                         [command](const CommandSpec &spec) { return spec.command == command; });
+const CommandInfo &specOf(Command command) {
+    const auto &table = commandTable();
+    return *std::find_if(table.begin(), table.end(),
+                         [command](const CommandInfo &info) { return info.command == command; });
 }
 
 // Every option in one parser: which command an option belongs to is checked after parsing, so
 // that misplaced options are told as such rather than as unknown.
 void addOptions(QCommandLineParser &parser) {
-    for (const OptionSpec &spec : optionSpecs()) {
-        QStringList names{spec.name};
-        if (!spec.shortName.isEmpty())
-            names.prepend(spec.shortName);
-        parser.addOption(QCommandLineOption(names, spec.description, spec.valueName));
+    for (const OptionInfo &info : optionTable()) {
+        QStringList names{info.name};
+        if (!info.shortName.isEmpty())
+            names.prepend(info.shortName);
+        parser.addOption(QCommandLineOption(names, info.description, info.valueName));
     }
 }
 
@@ -528,10 +528,10 @@ bool readCommand(const Options &options, const QStringList &arguments, Invocatio
     const Command command = invocation.command;
     const qsizetype wanted = command == Command::Set ? 2 : command == Command::SetAddress ? 1 : 0;
     if (arguments.size() != wanted) {
-        const CommandSpec &spec = specOf(command);
-        error = wanted == 0 ? QStringLiteral("%1 takes no arguments").arg(spec.name)
+        const CommandInfo &info = specOf(command);
+        error = wanted == 0 ? QStringLiteral("%1 takes no arguments").arg(info.name)
                             : QStringLiteral("%1 takes %2")
-                                  .arg(spec.name, spec.synopsis.section(u' ', -wanted));
+                                  .arg(info.name, info.synopsis.section(u' ', -wanted));
         return false;
     }
     switch (command) {
@@ -553,14 +553,14 @@ bool readCommand(const Options &options, const QStringList &arguments, Invocatio
 
 // An option of one command given before it, or with another one.
 std::optional<QString> misplacedOption(const Options &options, std::optional<Command> command) {
-    for (const OptionSpec &spec : optionSpecs()) {
+    for (const OptionInfo &info : optionTable()) {
         const bool misplaced =
-            spec.only &&
-            (options.before.isSet(spec.name) ||
-             (options.afterParsed && spec.only != command && options.after.isSet(spec.name)));
+            info.only &&
+            (options.before.isSet(info.name) ||
+             (options.afterParsed && info.only != command && options.after.isSet(info.name)));
         if (misplaced)
             return QStringLiteral("--%1 is an option of %2, after it")
-                .arg(spec.name, specOf(*spec.only).name);
+                .arg(info.name, specOf(*info.only).name);
     }
     return std::nullopt;
 }
@@ -583,18 +583,18 @@ std::optional<Invocation::Action> earlyAction(const QCommandLineParser &parser) 
 // "read, poll, ... or scan"
 QString commandNames() {
     QStringList names;
-    for (const CommandSpec &spec : commandSpecs())
-        names << spec.name;
+    for (const CommandInfo &info : commandTable())
+        names << info.name;
     const QString last = names.takeLast();
     return names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
 }
 
-struct ExitStatusSpec {
+struct ExitStatusInfo {
     int status;
     QString meaning;
 };
 
-QList<ExitStatusSpec> exitStatuses() {
+QList<ExitStatusInfo> exitStatuses() {
     return {
         {kExitSuccess, QStringLiteral("success")},
         {kExitNoAnswer,
@@ -640,9 +640,9 @@ Invocation parseCommandLine(const QStringList &arguments, const PortRoute &route
     std::optional<Command> command;
     if (!positional.isEmpty()) {
         const QString name = unmarked(positional.takeFirst());
-        for (const CommandSpec &spec : commandSpecs()) {
-            if (spec.name == name)
-                command = spec.command;
+        for (const CommandInfo &info : commandTable()) {
+            if (info.name == name)
+                command = info.command;
         }
         if (!command)
             return usageError(QStringLiteral("unknown command '%1'").arg(name));
@@ -680,18 +680,18 @@ QString helpText() {
                                      "own view of its registers."),
                       0) +
         QStringLiteral("\nCommands:\n");
-    for (const CommandSpec &spec : commandSpecs()) {
-        const QString term = (spec.name + u' ' + spec.synopsis).trimmed();
-        help += help::entry(term, spec.description, kHelpIndent);
+    for (const CommandInfo &info : commandTable()) {
+        const QString term = (info.name + u' ' + info.synopsis).trimmed();
+        help += help::entry(term, info.description, kHelpIndent);
     }
     help += QStringLiteral("\nOptions:\n");
-    for (const OptionSpec &spec : optionSpecs()) {
-        QString term = spec.shortName.isEmpty() ? QStringLiteral("    ")
-                                                : QStringLiteral("-%1, ").arg(spec.shortName);
-        term += QStringLiteral("--") + spec.name;
-        if (!spec.valueName.isEmpty())
-            term += u' ' + spec.valueName;
-        help += help::entry(term, spec.description, kHelpIndent);
+    for (const OptionInfo &info : optionTable()) {
+        QString term = info.shortName.isEmpty() ? QStringLiteral("    ")
+                                                : QStringLiteral("-%1, ").arg(info.shortName);
+        term += QStringLiteral("--") + info.name;
+        if (!info.valueName.isEmpty())
+            term += u' ' + info.valueName;
+        help += help::entry(term, info.description, kHelpIndent);
     }
     help +=
         QStringLiteral("\n") +
@@ -710,7 +710,7 @@ QString helpText() {
                           .arg(exitStatusFor(SIGPIPE)),
                       0);
     help += QStringLiteral("\nExit status:\n");
-    for (const ExitStatusSpec &status : exitStatuses())
+    for (const ExitStatusInfo &status : exitStatuses())
         help += QStringLiteral("  ") + QString::number(status.status).leftJustified(5) +
                 help::wrapped(status.meaning, 7).mid(7);
     return help;
