@@ -1,5 +1,7 @@
 #pragma once
 
+#include "whole_digits.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -10,8 +12,6 @@
 // or decimal point), within a range. Pure: the command line and the simulator read their counts,
 // addresses and times through it.
 namespace numeric {
-
-enum class WholeNumberProblem { NotWhole, OutOfRange };
 
 std::variant<std::int64_t, WholeNumberProblem> parseWholeNumber(QStringView text, std::int64_t low,
                                                                 std::int64_t high);

@@ -3,18 +3,18 @@
 #include "sim_module.h"
 #include "tcp_server.h"
 
-#include <algorithm>
+#include "core/whole_digits.h"
+
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <getopt.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <variant>
 
 namespace {
 
@@ -87,16 +87,12 @@ void usage() {
         int(sim::kDefaultRegisters[0]));
 }
 
-// A whole number in low..high written in decimal digits only: no sign, blank, point or exponent.
+// A whole number in low..high as the command line takes one: decimal digits only.
 bool number(const char *text, int low, int high, int &out) {
-    const char *end = text + std::strlen(text);
-    if (text == end || !std::all_of(text, end, [](char c) { return c >= '0' && c <= '9'; }))
+    const auto value = numeric::parseDigits(text, low, high);
+    if (!std::holds_alternative<std::int64_t>(value))
         return false;
-    int value = 0;
-    const auto [stop, error] = std::from_chars(text, end, value);
-    if (error != std::errc{} || stop != end || value < low || value > high)
-        return false;
-    out = value;
+    out = int(std::get<std::int64_t>(value));
     return true;
 }
 
