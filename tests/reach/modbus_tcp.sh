@@ -79,38 +79,34 @@ started_pids+=($!)
 wait_for "a listener with a full queue" grep -qs '[0-9]' "$work/full.out"
 run 3 '' 'no answer within 300 ms' --port "tcp://127.0.0.1:$(cat "$work/full.out")" --timeout 300 read
 
-# A gateway that answers for a silent module itself (exception 0b): no module found, no reading.
-python3 -c 'import socket
+# A scripted gateway on a free loopback port: every request of at least $2 bytes gets the reply
+# that the Python expression $3 makes of it. Prints its address as tcp://127.0.0.1:PORT.
+scripted_gateway() {
+    local name=$1 shortest=$2 reply=$3
+    python3 -c "import socket
 listener = socket.socket()
-listener.bind(("127.0.0.1", 0))
+listener.bind(('127.0.0.1', 0))
 listener.listen(4)
 print(listener.getsockname()[1], flush=True)
 while True:
     client = listener.accept()[0]
-    while len(request := client.recv(260)) >= 8:
-        client.sendall(request[:4] + bytes([0, 3, request[6], request[7] | 0x80, 0x0B]))
-    client.close()' >"$work/gateway.out" &
-started_pids+=($!)
-wait_for "a gateway without its module" grep -qs '[0-9]' "$work/gateway.out"
+    while len(request := client.recv(260)) >= $shortest:
+        client.sendall($reply)
+    client.close()" >"$work/$name.out" &
+    started_pids+=($!)
+    wait_for "the scripted gateway $name" grep -qs '[0-9]' "$work/$name.out"
+}
+
+# A gateway that answers for a silent module itself (exception 0b): no module found, no reading.
+scripted_gateway gateway 8 'request[:4] + bytes([0, 3, request[6], request[7] | 0x80, 0x0B])'
 no_module=tcp://127.0.0.1:$(cat "$work/gateway.out")
 run 1 '' 'no module answered' --port "$no_module" scan --addresses 1-3
 run 1 '' 'no reply from address 1: the gateway answered with exception 0b' --port "$no_module" read
 
 # A gateway whose answers all come from unit 1 (a late reply of the unit asked before looks so):
 # only unit 1 is found and read.
-python3 -c 'import socket
-listener = socket.socket()
-listener.bind(("127.0.0.1", 0))
-listener.listen(4)
-print(listener.getsockname()[1], flush=True)
-while True:
-    client = listener.accept()[0]
-    while len(request := client.recv(260)) >= 12:
-        data = bytes([2 * request[11]]) + bytes(2 * request[11])
-        client.sendall(request[:4] + bytes([0, 3 + len(data) - 1, 1, 3]) + data)
-    client.close()' >"$work/unit1.out" &
-started_pids+=($!)
-wait_for "a gateway answering as unit 1" grep -qs '[0-9]' "$work/unit1.out"
+scripted_gateway unit1 12 \
+    'request[:4] + bytes([0, 3 + 2 * request[11], 1, 3, 2 * request[11]]) + bytes(2 * request[11])'
 unit1=tcp://127.0.0.1:$(cat "$work/unit1.out")
 run 0 '^address 1, ' '' --port "$unit1" scan --addresses 1-3
 [[ $(wc -l <"$work/out") == 1 ]] || fail "scan of a gateway answering as unit 1 found: $(cat "$work/out")"
