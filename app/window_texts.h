@@ -66,7 +66,7 @@ inline const QString kLogWriteFailed = QString::fromUtf8(QT_TRANSLATE_NOOP(
 inline const QString kDefaultStationID = QStringLiteral("1");
 inline const QString kDefaultDataLength = QStringLiteral("10");
 inline constexpr int kDefaultCommNum = 1;
-inline constexpr int kDefaultCommRate = 9600;
+inline constexpr int kDefaultCommRate = kDefaultBaudRate;
 inline const QStringList kBaudRates = [] {
     QStringList rates;
     for (const int rate : kModuleBaudRates)

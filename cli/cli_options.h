@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/line_facts.h"
 #include "core/module_map.h"
 
 #include <QList>
@@ -30,7 +31,7 @@ inline constexpr int kMostRetries = 10;
 struct Line {
     QString port;   // as given: COMn or a device
     QString device; // what is opened
-    int baud = 9600;
+    int baud = kDefaultBaudRate;
     int address = 1;
     int timeoutMs = kDefaultTimeoutMs; // beyond the exchange's time on the wire
     int retries = kDefaultRetries;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/line_facts.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -27,7 +29,7 @@ class ModuleMaster {
 public:
     struct Settings {
         QString device;
-        int baud = 9600;
+        int baud = kDefaultBaudRate;
         int timeoutMs = 200;
         int retries = 1;
     };

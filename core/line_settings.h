@@ -1,5 +1,6 @@
 #pragma once
 
+#include "line_facts.h"
 #include "wire_time.h"
 
 #include <QString>
@@ -11,7 +12,7 @@
 
 // The serial settings text "<baud>,<parity>,<data bits>,<stop bits>", e.g. "9600,N,8,1".
 struct LineSettings {
-    int baudRate = 9600;
+    int baudRate = kDefaultBaudRate;
     char parity = 'N'; // N, E, O, M or S
     int dataBits = 8;  // 5..8
     int stopBits = 1;  // 1 or 2; "1.5" is kept as 3
@@ -22,6 +23,3 @@ std::optional<LineSettings> parseLineSettings(QStringView text);
 
 // The only line format the tool applies: the baud rate followed by ",N,8,1".
 QString settingsText(int baudRate);
-
-// The baud rates the module offers.
-inline constexpr std::array<int, 4> kModuleBaudRates{2400, 4800, 9600, 19200};

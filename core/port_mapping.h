@@ -1,5 +1,7 @@
 #pragma once
 
+#include "line_facts.h"
+
 #include <QList>
 #include <QMap>
 #include <QSerialPortInfo>
@@ -14,8 +16,6 @@
 // device given for this run on the command line; the device of the user's saved mapping;
 // /dev/COMn when that path exists (a udev rule's SYMLINK+="COMn"); /dev/ttyS<n-1>. On Windows the
 // last two are COMn itself.
-inline constexpr int kLowestPortNumber = 1;
-inline constexpr int kHighestPortNumber = 255;
 
 using PortMap = QMap<int, QString>; // port number -> device
 

@@ -46,7 +46,7 @@ QtCommControl::QtCommControl(PortNameMapper portName, QObject *parent)
 QtCommControl::~QtCommControl() = default;
 
 bool QtCommControl::setCommPort(int port) {
-    if (port_.isOpen() || port < 1 || port > kHighestPortNumber)
+    if (port_.isOpen() || port < kLowestPortNumber || port > kHighestPortNumber)
         return false;
     commPort_ = port;
     return true;

@@ -52,7 +52,7 @@ private:
     PortNameMapper portName_;
     int commPort_ = 1;
     LineSettings lineSettings_;
-    QString settingsText_ = settingsText(9600);
+    QString settingsText_ = settingsText(kDefaultBaudRate);
     int inputMode_ = comInputModeText;
     int inputLen_ = 0;
     int rThreshold_ = 0;

@@ -183,7 +183,7 @@ int main(int argc, char *argv[]) {
         bool ok = true;
         switch (choice) {
         case Com:
-            ok = number(optarg, 0, 255, com);
+            ok = number(optarg, 0, kHighestPortNumber, com);
             break;
         case Link:
             linkPath = optarg, linkGiven = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/line_facts.h"
 #include "core/module_map.h"
 
 #include <array>
@@ -33,7 +34,7 @@ const char *faultName(Fault fault);
 
 struct Options {
     int slave = 1;
-    int baud = 9600;
+    int baud = kDefaultBaudRate;
     bool paced = false; // replies take the line's real time: 10 bits a byte at `baud`
     // Answer only when the master set the terminal to `baud`: at any other speed a real module
     // hears noise. A pty carries bytes at no speed, but it keeps the speed the master set.
