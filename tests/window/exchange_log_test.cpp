@@ -86,7 +86,7 @@ const Exchange kExchanges[] = {
          w.comm->deliver(w.hex("FF0055") + w.hex(kReply));
      },
      {kMeasurementSent,
-      kAt + "reply,measurement,,FF 00 55 " + kReplyHex + ",rejected,,,,,,,,,,cut short"}},
+      kAt + "reply,measurement,,FF 00 55 " + kReplyHex + ",rejected,,,,,,,,,,unexpected function 00"}},
     {"address change echoed",
      [](LoggedWindow &w) {
          w.window->txtSetID[1]->setText(QStringLiteral("5"));
