@@ -155,6 +155,8 @@ private:
     // The request the next received block answers: the last one built, while CmdType names its
     // kind; none before the first request.
     modbus::Request pendingRequest() const;
+    // Empties the receive box, and what it said of the reply it showed.
+    void emptyReceiveBox();
     // The receive box's red, description and tooltip for the reply just shown.
     void describeReply(const modbus::Request &pending, const modbus::DecodedReply &reply);
     void showCommandText();

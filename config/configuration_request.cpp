@@ -9,7 +9,7 @@ void frmMain::issueConfigurationRequest(const modbus::Request &request,
                                         KeepThreshold keepInRecThreshold) {
     setPending(request);
     CmdText.clear();
-    ui.txtState->clearText();
+    emptyReceiveBox();
     prepareForRequest();
     CmdText = modbus::requestHexText(sealedFrame(request));
     const int threshold = request.replyLength();

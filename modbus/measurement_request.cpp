@@ -7,7 +7,7 @@ using namespace window_texts;
 
 void frmMain::comDoOnce_Click() {
     CmdText.clear();
-    ui.txtState->clearText();
+    emptyReceiveBox();
     ui.lblCounter->setText(QString::number(counterValue(ui.lblCounter) + 1));
 
     if (!MSComm1.PortOpen()) {

@@ -65,3 +65,9 @@ void frmMain::describeReply(const modbus::Request &pending, const modbus::Decode
                                                                  : QString());
     ui.txtState->setToolTip(explanation);
 }
+
+void frmMain::emptyReceiveBox() {
+    ui.txtState->clearText();
+    ui.txtState->setToolTip({});
+    ui.txtState->setAccessibleDescription({});
+}
