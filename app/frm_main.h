@@ -88,6 +88,8 @@ signals:
     void replyHandled(const modbus::Request &pending, const QByteArray &block,
                       const modbus::DecodedReply &reply);
     void lineEvent(const modbus::Request &pending, int commEvent);
+    // Bytes that never reached the receive threshold, dropped as a new request is prepared.
+    void bytesDiscarded(const modbus::Request &pending, const QByteArray &bytes);
 
 public:
     // State shared by every part of the window.
@@ -145,7 +147,9 @@ private:
     void Crc16(const modbus::Frame &cmdstring, int j);
     // The request's frame, its CRC computed by Crc16 as the window shows it in HiByte and LoByte.
     modbus::Frame sealedFrame(const modbus::Request &request);
-    void prepareForRequest();
+    // Discards what is waiting (bytes that did not reach the threshold for `awaited`, told to the
+    // exchange's observers) and raises no receive event while the request is built.
+    void prepareForRequest(const modbus::Request &awaited);
     // The request the next reply is handled for; CmdType follows it.
     void setPending(const modbus::Request &request);
     // Sends the request, or (port closed) only tells the exchange's observers it was not sent.

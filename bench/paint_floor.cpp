@@ -54,6 +54,7 @@ public:
     bool setSThreshold(int) override { return true; }
     bool Output(const QByteArray &) override { return open_; }
     QByteArray Input() override { return {}; }
+    QByteArray waitingInput() override { return {}; }
     int CommEvent() const override { return 0; }
 
 private:

@@ -7,10 +7,11 @@ using namespace window_texts;
 
 void frmMain::issueConfigurationRequest(const modbus::Request &request,
                                         KeepThreshold keepInRecThreshold) {
+    const modbus::Request awaited = pendingRequest();
     setPending(request);
     CmdText.clear();
     emptyReceiveBox();
-    prepareForRequest();
+    prepareForRequest(awaited);
     CmdText = modbus::requestHexText(sealedFrame(request));
     const int threshold = request.replyLength();
     if (keepInRecThreshold == KeepThreshold::Yes)

@@ -17,8 +17,9 @@ modbus::Frame frmMain::sealedFrame(const modbus::Request &request) {
     return frame;
 }
 
-void frmMain::prepareForRequest() {
-    // Discard what is waiting and raise no receive event while the request is built.
+void frmMain::prepareForRequest(const modbus::Request &awaited) {
+    if (const QByteArray left = MSComm1.waitingInput(); !left.isEmpty())
+        emit bytesDiscarded(awaited, left);
     MSComm1.setInBufferCount(0);
     MSComm1.setInputLen(0);
     MSComm1.setInputMode(CommControl::comInputModeBinary);

@@ -10,6 +10,7 @@ ExchangeRecorder::ExchangeRecorder(frmMain &window, Clock clock) : clock_(std::m
     connect(&window, &frmMain::requestIssued, this, &ExchangeRecorder::recordRequest);
     connect(&window, &frmMain::replyHandled, this, &ExchangeRecorder::recordReply);
     connect(&window, &frmMain::lineEvent, this, &ExchangeRecorder::recordLineEvent);
+    connect(&window, &frmMain::bytesDiscarded, this, &ExchangeRecorder::recordDiscarded);
 }
 
 ExchangeRecord ExchangeRecorder::started(ExchangeRecord::Event event,
@@ -55,6 +56,14 @@ void ExchangeRecorder::recordReply(const modbus::Request &pending, const QByteAr
 void ExchangeRecorder::recordLineEvent(const modbus::Request &pending, int commEvent) {
     ExchangeRecord record = started(ExchangeRecord::Event::Line, pending.kind());
     record.note = lineEventName(commEvent);
+    emit recorded(record);
+}
+
+void ExchangeRecorder::recordDiscarded(const modbus::Request &pending, const QByteArray &bytes) {
+    ExchangeRecord record = started(ExchangeRecord::Event::Reply, pending.kind());
+    record.reply = bytes;
+    record.status = ExchangeRecord::Status::Undecoded;
+    record.note = QStringLiteral("cut short, discarded");
     emit recorded(record);
 }
 

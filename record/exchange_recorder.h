@@ -31,6 +31,7 @@ private:
     void recordReply(const modbus::Request &pending, const QByteArray &block,
                      const modbus::DecodedReply &reply);
     void recordLineEvent(const modbus::Request &pending, int commEvent);
+    void recordDiscarded(const modbus::Request &pending, const QByteArray &bytes);
     modbus::ExchangeRecord started(modbus::ExchangeRecord::Event event,
                                    modbus::RequestKind kind) const;
 
