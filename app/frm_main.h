@@ -84,10 +84,12 @@ signals:
     // The exchange as it happens, for whatever records or plots it; the handlers know nothing of
     // files or charts. A request as built (`sent` is false when the port was closed), a received
     // block with what it meant, and any other event of the serial control.
-    void requestIssued(const modbus::Request &request, const QByteArray &frame, bool sent);
+    void requestIssued(const modbus::Request &request, bool sent);
     void replyHandled(const modbus::Request &pending, const QByteArray &block,
                       const modbus::DecodedReply &reply);
-    void lineEvent(int commEvent);
+    void lineEvent(const modbus::Request &pending, int commEvent);
+    // Bytes that never reached the receive threshold, dropped as a new request is prepared.
+    void bytesDiscarded(const modbus::Request &pending, const QByteArray &bytes);
 
 public:
     // State shared by every part of the window.
@@ -143,20 +145,27 @@ private:
 
     // Request plumbing shared by every request builder (modbus/request_building.cpp).
     void Crc16(const modbus::Frame &cmdstring, int j);
-    void sealFrame(modbus::Frame &frame);
-    void prepareForRequest();
-    // Sends the frame, or (port closed) only tells the exchange's observers it was not sent.
+    // The request's frame, its CRC computed by Crc16 as the window shows it in HiByte and LoByte.
+    modbus::Frame sealedFrame(const modbus::Request &request);
+    // Discards what is waiting (bytes that did not reach the threshold for `awaited`, told to the
+    // exchange's observers) and raises no receive event while the request is built.
+    void prepareForRequest(const modbus::Request &awaited);
+    // The request the next reply is handled for; CmdType follows it.
+    void setPending(const modbus::Request &request);
+    // Sends the request, or (port closed) only tells the exchange's observers it was not sent.
     // Sending also arms the serial control to end the wait early on a refusal of this request.
-    bool sendFrame(modbus::RequestKind kind, const modbus::Frame &frame);
-    void skipSending(modbus::RequestKind kind, const modbus::Frame &frame);
-    // The request the next received block answers: the last one built, taken as the kind that
-    // CmdType names.
+    bool sendRequest(const modbus::Request &request);
+    void skipSending(const modbus::Request &request);
+    // The request the next received block answers: the last one built, while CmdType names its
+    // kind; none before the first request.
     modbus::Request pendingRequest() const;
+    // Empties the receive box, and what it said of the reply it showed.
+    void emptyReceiveBox();
     // The receive box's red, description and tooltip for the reply just shown.
-    void describeReply(const modbus::DecodedReply &reply);
+    void describeReply(const modbus::Request &pending, const modbus::DecodedReply &reply);
     void showCommandText();
     enum class KeepThreshold { No, Yes };
-    void issueConfigurationRequest(modbus::Frame frame, modbus::RequestKind kind,
+    void issueConfigurationRequest(const modbus::Request &request,
                                    KeepThreshold keepInRecThreshold);
     // The station address for a configuration request, or nullopt after a message.
     std::optional<std::uint8_t> configurationStation();

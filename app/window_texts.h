@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/line_settings.h"
+#include "core/modbus_exceptions.h"
 
 #include <QColor>
 #include <QCoreApplication>
@@ -105,35 +106,26 @@ inline const QString kLampRed = QString::fromUtf8(QT_TRANSLATE_NOOP("window_text
 inline const QString kRejectedReplyDescription =
     QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "无效应答，未解码"));
 
+// Said of the receive box (description and tooltip) while it shows a write's echo of another value
+// than the one sent: the module may have taken it, and the button beside tells.
+inline const QString kEchoedAddressDescription =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "模块应答的地址为%1，请用读地址核对"));
+inline const QString kEchoedValueDescription =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "模块应答的值为%1，请用单次核对"));
+inline const QString kEchoedRegisterDescription =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "模块应答的寄存器为%1，值为%2"));
+
 // Said of the receive box (description and tooltip) while it shows the module's refusal of the
 // request: "模块拒绝：02 非法数据地址".
 inline const QString kRefusalDescription =
     QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "模块拒绝：%1 %2"));
-struct ExceptionName {
-    std::uint8_t code;
-    const char *name;
-};
-inline constexpr ExceptionName kExceptionNames[] = {
-    {0x01, QT_TRANSLATE_NOOP("window_texts", "非法功能")},
-    {0x02, QT_TRANSLATE_NOOP("window_texts", "非法数据地址")},
-    {0x03, QT_TRANSLATE_NOOP("window_texts", "非法数据值")},
-    {0x04, QT_TRANSLATE_NOOP("window_texts", "从站设备故障")},
-    {0x05, QT_TRANSLATE_NOOP("window_texts", "确认")},
-    {0x06, QT_TRANSLATE_NOOP("window_texts", "从站设备忙")},
-    {0x08, QT_TRANSLATE_NOOP("window_texts", "存储奇偶性差错")},
-    {0x0A, QT_TRANSLATE_NOOP("window_texts", "网关路径不可用")},
-    {0x0B, QT_TRANSLATE_NOOP("window_texts", "网关目标设备响应失败")},
-};
 inline const QString kUnknownException =
     QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "未知异常"));
 
 // The refusal's text in the shown language.
 inline QString refusalText(std::uint8_t code) {
-    QString name = shown(kUnknownException);
-    for (const ExceptionName &known : kExceptionNames) {
-        if (known.code == code)
-            name = shown(QString::fromUtf8(known.name));
-    }
+    const modbus::ExceptionName *known = modbus::exceptionNamed(code);
+    const QString name = shown(known ? QString::fromUtf8(known->shownName) : kUnknownException);
     return shown(kRefusalDescription)
         .arg(QStringLiteral("%1").arg(code, 2, 16, QLatin1Char('0')).toUpper(), name);
 }

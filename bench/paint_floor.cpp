@@ -54,6 +54,7 @@ public:
     bool setSThreshold(int) override { return true; }
     bool Output(const QByteArray &) override { return open_; }
     QByteArray Input() override { return {}; }
+    QByteArray waitingInput() override { return {}; }
     int CommEvent() const override { return 0; }
 
 private:
@@ -81,7 +82,7 @@ std::vector<Reply> moduleReplies(int count, int interval) {
         block.append(char(2 * sim::kRegisterCount));
         for (const std::uint16_t value : registers)
             block.append(char(value >> 8)).append(char(value & 0xFF));
-        const std::uint16_t crc = modbus::crc16Modbus(block);
+        const std::uint16_t crc = modbus::crc16Modbus(modbus::bytesOf(block));
         block.append(char(crc & 0xFF)).append(char(crc >> 8));
         Reply reply{modbus::replyHexText(block), {}};
         for (int box = 0; box < modbus::kValueBoxCount; ++box)

@@ -115,7 +115,7 @@ int printed(const Invocation &invocation, const modbus::ExchangeRecord &record) 
 
 // The window's address read: one register from 0. Only a reply from `address` counts.
 ModuleMaster::Exchange readAddress(ModuleMaster &master, int address) {
-    return master.readRegisters(address, 0, 1);
+    return master.exchange(modbus::Request::addressRead(std::uint8_t(address)));
 }
 
 ModuleMaster::Exchange readMeasurement(ModuleMaster &master, int address) {
@@ -147,7 +147,7 @@ int changeAddress(const Invocation &invocation, ModuleMaster &master) {
     const int from = invocation.line.address;
     const int to = invocation.newAddress;
     const auto change =
-        master.writeRegister(from, modbus::kSlaveAddressRegister, std::uint16_t(to));
+        master.exchange(modbus::Request::addressChange(std::uint8_t(from), std::uint8_t(to)));
     if (change.failure && change.failure->kind != Failure::Kind::NoReply &&
         change.failure->kind != Failure::Kind::InvalidReply)
         return fail(*change.failure);
@@ -179,7 +179,8 @@ int changeAddress(const Invocation &invocation, ModuleMaster &master) {
 int writeSetting(const Invocation &invocation, ModuleMaster &master) {
     const modbus::ModuleField &field = *invocation.field;
     const int address = invocation.line.address;
-    const auto write = master.writeRegister(address, *field.parameter, invocation.value);
+    const auto write = master.exchange(modbus::Request::parameterWrite(
+        std::uint8_t(address), std::uint16_t(*field.parameter), invocation.value));
     if (write.failure)
         return fail(*write.failure);
     const auto readBack = master.readRegisters(address, field.address, 1);

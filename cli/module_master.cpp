@@ -6,7 +6,6 @@
 #include "core/exchange_record.h"
 #include "core/frame_codec.h"
 #include "core/line_settings.h"
-#include "core/module_protocol.h"
 #include "core/port_lock.h"
 
 #include <QFile>
@@ -16,14 +15,15 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <poll.h>
 #include <sys/ioctl.h>
-#include <tuple>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace cli {
 namespace {
 
-constexpr int kRequestBytes = int(std::tuple_size_v<modbus::Frame>);
-constexpr int kCrcBytes = 2;
+constexpr int kWritePollMs = 10; // a line that takes no more bytes for now: ask again after this
 
 bool portGone(int error) {
     return error == EIO || error == ENXIO || error == ENODEV || error == EBADF ||
@@ -132,106 +132,171 @@ ModuleMaster::~ModuleMaster() {
     }
 }
 
-// One request sent as built, its reply through libmodbus's receive (length by function, CRC,
-// address), then the checks libmodbus makes of a reply to its own requests: an exception, the
-// function, the byte count, the echo. -1 with errno set as libmodbus sets it when one fails.
-// Over Modbus TCP the request goes without its CRC and the reply's MBAP header is left out of
-// the recorded frame, which then starts at the unit id as an RTU frame does and has no CRC.
-int ModuleMaster::tryOnce(Exchange &exchange, int expectedLength) {
-    exchange.reply.clear();
-    const QByteArray &request = exchange.request;
-    const auto *header = reinterpret_cast<const std::uint8_t *>(request.constData());
-    if (modbus_send_raw_request(context_, header, kRequestBytes - kCrcBytes) == -1)
-        return -1;
-    std::uint8_t adu[MODBUS_MAX_ADU_LENGTH];
-    const int aduLength = modbus_receive_confirmation(context_, adu);
-    if (aduLength == -1)
-        return -1;
-    if (aduLength == 0) { // a frame of another slave, dropped by libmodbus
-        errno = EMBBADSLAVE;
-        return -1;
+namespace {
+
+// The errno libmodbus would have set for what the check found, so that every reason reads as the
+// command line has always worded it.
+int errorFor(const modbus::ReplyCheck &check) {
+    using modbus::ReplyVerdict;
+    switch (check.verdict) {
+    case ReplyVerdict::Accepted:
+        return 0;
+    case ReplyVerdict::NothingReceived:
+    case ReplyVerdict::CutShort: // the whole reply did not come in time
+    case ReplyVerdict::NotPending:
+    case ReplyVerdict::OtherTransaction:
+        return ETIMEDOUT;
+    case ReplyVerdict::Exception:
+        return check.exceptionCode > 0 && check.exceptionCode < MODBUS_EXCEPTION_MAX
+                   ? int(MODBUS_ENOBASE + check.exceptionCode)
+                   : EMBBADEXC;
+    case ReplyVerdict::CrcMismatch:
+        return EMBBADCRC;
+    case ReplyVerdict::WrongAddress:
+        return EMBBADSLAVE;
+    case ReplyVerdict::BadHeader:
+    case ReplyVerdict::WrongFunction:
+    case ReplyVerdict::WrongByteCount:
+    case ReplyVerdict::OtherValue:
+        break;
     }
-    // The unit id's place: 0 in an RTU frame, after the transaction, protocol and length in TCP.
-    const int start = modbus_get_header_length(context_) - 1;
-    if (aduLength <= start + 2) {
-        errno = EMBBADDATA;
-        return -1;
-    }
-    const std::uint8_t *reply = adu + start;
-    const int length = aduLength - start;
-    exchange.reply = QByteArray(reinterpret_cast<const char *>(reply), length);
-    // libmodbus drops an RTU frame of another slave, but takes any unit id over TCP: a late reply
-    // of the unit asked before is not this one's.
-    if (reply[0] != header[0]) {
-        errno = EMBBADSLAVE;
-        return -1;
-    }
-    const std::uint8_t function = header[1];
-    if (reply[1] == (function | modbus::kExceptionFlag)) {
-        errno = reply[2] > 0 && reply[2] < MODBUS_EXCEPTION_MAX ? int(MODBUS_ENOBASE + reply[2])
-                                                                : EMBBADEXC;
-        return -1;
-    }
-    const int wanted = tcp_ ? expectedLength - kCrcBytes : expectedLength;
-    const bool echoExpected = function == modbus::kWriteSingleRegister;
-    const bool valid = reply[1] == function && length == wanted &&
-                       (echoExpected ? exchange.reply.first(kRequestBytes - kCrcBytes) ==
-                                           request.first(kRequestBytes - kCrcBytes)
-                                     : reply[2] == expectedLength - modbus::readReplyLength(0));
-    if (!valid) {
-        errno = EMBBADDATA;
-        return -1;
-    }
-    return length;
+    return EMBBADDATA;
 }
 
-ModuleMaster::Exchange ModuleMaster::exchange(int address, std::uint8_t function, int first,
-                                              int countOrValue) {
-    const int replyBytes = function == modbus::kWriteSingleRegister
-                               ? modbus::kWriteEchoLength
-                               : modbus::readReplyLength(countOrValue);
-    const std::int64_t timeoutUs = std::int64_t(settings_.timeoutMs) * 1000 +
-                                   wireTimeMicroseconds(kRequestBytes + replyBytes, settings_.baud);
-    modbus_set_response_timeout(context_, std::uint32_t(timeoutUs / 1'000'000),
-                                std::uint32_t(timeoutUs % 1'000'000));
-    modbus_set_slave(context_, address);
-    Exchange exchange;
-    for (const int byte :
-         {address, int(function), first >> 8, first, countOrValue >> 8, countOrValue})
-        exchange.request.append(char(byte & 0xFF));
-    if (!tcp_) { // over TCP the MBAP header frames the request, libmodbus adds it
-        const std::uint16_t crc = modbus::crc16Modbus(exchange.request);
-        exchange.request.append(char(crc & 0xFF)).append(char(crc >> 8));
+bool stillComing(const modbus::ReplyCheck &check) {
+    return check.verdict == modbus::ReplyVerdict::NothingReceived ||
+           check.verdict == modbus::ReplyVerdict::CutShort;
+}
+
+} // namespace
+
+// One try: the request sent as the frame type builds it, the bytes read back until the core's
+// check finds a whole frame (or a frame it knows is no answer), the line fails, or the time is
+// up. Over Modbus TCP each try goes under a transaction id of its own; a reply under an id of an
+// earlier try of the same exchange is taken, any other is skipped.
+ModuleMaster::Try ModuleMaster::tryOnce(const modbus::Request &request,
+                                        std::chrono::microseconds timeout) {
+    Try result;
+    modbus_flush(context_); // what is left of an earlier reply is not this one's
+    QByteArray bytes;
+    if (tcp_) {
+        const std::uint16_t id = nextTransactionId_++;
+        transactionIds_.push_back(id);
+        bytes = modbus::byteArrayOf(request.tcp(id));
+    } else {
+        bytes = modbus::byteArrayOf(request.rtu());
     }
+    if (!send(bytes, result))
+        return result;
+    receive(request, std::chrono::steady_clock::now() + timeout, result);
+    return result;
+}
+
+bool ModuleMaster::send(const QByteArray &bytes, Try &result) {
+    const int socket = modbus_get_socket(context_);
+    for (qsizetype done = 0; done < bytes.size();) {
+        const char *data = bytes.constData() + done;
+        const auto size = std::size_t(bytes.size() - done);
+        const ssize_t sent =
+            tcp_ ? ::send(socket, data, size, MSG_NOSIGNAL) : ::write(socket, data, size);
+        if (sent > 0) {
+            done += sent;
+            continue;
+        }
+        if (sent < 0 && (errno == EINTR || errno == EAGAIN)) {
+            pollfd writable{socket, POLLOUT, 0};
+            ::poll(&writable, 1, kWritePollMs);
+            continue;
+        }
+        result.lineError = sent == 0 ? EIO : errno;
+        return false;
+    }
+    return true;
+}
+
+modbus::ReplyCheck ModuleMaster::check(const modbus::Request &request, QByteArray &received) const {
+    using modbus::ReplyVerdict;
+    if (!tcp_)
+        return modbus::checkReply(request, modbus::bytesOf(received), modbus::ReplyPolicy::Strict);
+    for (;;) {
+        const modbus::ReplyCheck found = modbus::checkTcpReply(
+            request, transactionIds_, modbus::bytesOf(received), modbus::ReplyPolicy::Strict);
+        if (found.verdict != ReplyVerdict::OtherTransaction)
+            return found;
+        received.remove(0, found.frameLength); // another request's reply: skipped
+    }
+}
+
+void ModuleMaster::receive(const modbus::Request &request,
+                           std::chrono::steady_clock::time_point deadline, Try &result) {
+    const int socket = modbus_get_socket(context_);
+    for (;;) {
+        result.check = check(request, result.received);
+        if (!stillComing(result.check))
+            return;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return;
+        pollfd readable{socket, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, int(left.count()));
+        if (ready < 0 && errno != EINTR) {
+            result.lineError = errno;
+            return;
+        }
+        if (ready <= 0)
+            continue;
+        char chunk[MODBUS_MAX_ADU_LENGTH];
+        const ssize_t got = ::read(socket, chunk, sizeof chunk);
+        if (got > 0) {
+            result.received.append(chunk, got);
+        } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+            // A terminal or connection that hung up reads as the end; libmodbus told ECONNRESET.
+            result.lineError = got == 0 ? ECONNRESET : errno;
+            return;
+        }
+    }
+}
+
+// The frame the check found: RTU with its CRC; over TCP from the unit id on, without the MBAP
+// header. Empty when none could be framed.
+QByteArray ModuleMaster::frameOf(const Try &result) const {
+    const modbus::ReplyCheck &found = result.check;
+    if (found.frameLength == 0 || result.lineError)
+        return {};
+    return result.received.sliced(found.frameStart, found.frameLength - found.frameStart);
+}
+
+ModuleMaster::Exchange ModuleMaster::exchange(const modbus::Request &request) {
+    const std::int64_t timeoutUs =
+        std::int64_t(settings_.timeoutMs) * 1000 +
+        wireTimeMicroseconds(modbus::kRequestLength + request.replyLength(), settings_.baud);
+    Exchange exchange;
+    exchange.request =
+        tcp_ ? modbus::byteArrayOf(request.header()) : modbus::byteArrayOf(request.rtu());
+    transactionIds_.clear();
     int tries = 0;
     int error = 0;
     do {
         ++tries;
-        modbus_flush(context_); // what is left of an earlier reply is not this one's
-        if (tryOnce(exchange, replyBytes) != -1)
+        const Try result = tryOnce(request, std::chrono::microseconds(timeoutUs));
+        exchange.reply = frameOf(result);
+        error = result.lineError ? result.lineError : errorFor(result.check);
+        if (error == 0) {
+            if (request.asksForRegisters())
+                exchange.values = modbus::ReplyFrame(modbus::bytesOf(exchange.reply)).registers();
             return exchange;
-        error = errno;
+        }
     } while (tries <= settings_.retries && (kindOf(error) == Failure::Kind::NoReply ||
                                             kindOf(error) == Failure::Kind::InvalidReply));
-    exchange.failure =
-        Failure{kindOf(error), reasonFor(error, address, timeoutUs, tries, settings_.device)};
+    exchange.failure = Failure{
+        kindOf(error), reasonFor(error, request.slave(), timeoutUs, tries, settings_.device)};
     return exchange;
 }
 
 ModuleMaster::Exchange ModuleMaster::readRegisters(int address, int first, int count) {
-    Exchange read = exchange(address, modbus::kReadHoldingRegisters, first, count);
-    if (read.failure)
-        return read;
-    constexpr int kFirstValueByte = 3;
-    for (int i = 0; i < count; ++i)
-        read.values.push_back(std::uint16_t(std::uint8_t(read.reply[kFirstValueByte + 2 * i]) << 8 |
-                                            std::uint8_t(read.reply[kFirstValueByte + 2 * i + 1])));
-    return read;
-}
-
-ModuleMaster::Exchange ModuleMaster::writeRegister(int address, int registerAddress,
-                                                   std::uint16_t value) {
-    return exchange(address, modbus::kWriteSingleRegister, registerAddress, value);
+    return exchange(modbus::Request::readRegisters(std::uint8_t(address), std::uint16_t(first),
+                                                   std::uint16_t(count)));
 }
 
 } // namespace cli

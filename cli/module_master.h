@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/line_facts.h"
+#include "core/reply_check.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -48,22 +50,38 @@ public:
     // from the unit id on, without the MBAP header and with no CRC).
     struct Exchange {
         QByteArray request;
-        QByteArray reply; // empty when none came or libmodbus dropped it (CRC, address)
+        QByteArray reply; // the frame found; empty when none came or none could be framed
         std::vector<std::uint16_t> values; // a read's registers
         std::optional<Failure> failure;
     };
+    // The request sent, its reply checked as the command line takes replies: from the address
+    // asked, with the function and byte count asked or the exact echo.
+    Exchange exchange(const modbus::Request &request);
     Exchange readRegisters(int address, int first, int count);
-    Exchange writeRegister(int address, int registerAddress, std::uint16_t value);
 
 private:
+    // What one try found: the check of the bytes received, or the line's failure (errno).
+    struct Try {
+        modbus::ReplyCheck check;
+        QByteArray received;
+        int lineError = 0;
+    };
+
     ModuleMaster(modbus_t *context, Settings settings, std::unique_ptr<PortLock> lock);
-    Exchange exchange(int address, std::uint8_t function, int first, int countOrValue);
-    int tryOnce(Exchange &exchange, int expectedLength);
+    Try tryOnce(const modbus::Request &request, std::chrono::microseconds timeout);
+    bool send(const QByteArray &bytes, Try &result);
+    // Reads until the check finds more than the start of a reply, the line fails, or the deadline.
+    void receive(const modbus::Request &request, std::chrono::steady_clock::time_point deadline,
+                 Try &result);
+    modbus::ReplyCheck check(const modbus::Request &request, QByteArray &received) const;
+    QByteArray frameOf(const Try &result) const;
 
     modbus_t *context_;
     Settings settings_;
     bool tcp_;
     std::unique_ptr<PortLock> lock_; // none over TCP
+    std::uint16_t nextTransactionId_ = 1;
+    std::vector<std::uint16_t> transactionIds_; // of the exchange's tries: a late reply counts
 };
 
 } // namespace cli

@@ -5,15 +5,15 @@
 
 using namespace window_texts;
 
-void frmMain::issueConfigurationRequest(modbus::Frame frame, modbus::RequestKind kind,
+void frmMain::issueConfigurationRequest(const modbus::Request &request,
                                         KeepThreshold keepInRecThreshold) {
-    CmdType = qint16(modbus::cmdTypeOf(kind));
+    const modbus::Request awaited = pendingRequest();
+    setPending(request);
     CmdText.clear();
-    ui.txtState->clearText();
-    prepareForRequest();
-    sealFrame(frame);
-    CmdText = modbus::requestHexText(frame);
-    const int threshold = *modbus::expectedReplyLength(modbus::requestOf(kind, frame));
+    emptyReceiveBox();
+    prepareForRequest(awaited);
+    CmdText = modbus::requestHexText(sealedFrame(request));
+    const int threshold = request.replyLength();
     if (keepInRecThreshold == KeepThreshold::Yes)
         RecThreshold = qint16(threshold);
     MSComm1.setRThreshold(threshold);
@@ -21,10 +21,10 @@ void frmMain::issueConfigurationRequest(modbus::Frame frame, modbus::RequestKind
     // A closed port is no error here: everything but the sending happens, and the lamp tells it.
     if (MSComm1.PortOpen()) {
         bringToFront(ui.imgConnected);
-        sendFrame(kind, frame);
+        sendRequest(request);
     } else {
         bringToFront(ui.imgNotConnected);
-        skipSending(kind, frame);
+        skipSending(request);
     }
 }
 

@@ -15,11 +15,7 @@ void frmMain::cmdSet_Click(int Index) {
     const auto station = configurationStation();
     if (!station)
         return;
-    const modbus::Frame frame{*station,
-                              modbus::kWriteSingleRegister,
-                              std::uint8_t(*field->parameter >> 8),
-                              std::uint8_t(*field->parameter & 0xFF),
-                              std::uint8_t(value.value >> 8),
-                              std::uint8_t(value.value & 0xFF)};
-    issueConfigurationRequest(frame, modbus::RequestKind::ParameterWrite, KeepThreshold::Yes);
+    issueConfigurationRequest(
+        modbus::Request::parameterWrite(*station, std::uint16_t(*field->parameter), value.value),
+        KeepThreshold::Yes);
 }

@@ -1,6 +1,7 @@
 #include "exchange_record.h"
 
 #include "frame_codec.h"
+#include "modbus_exceptions.h"
 
 #include <QStringList>
 
@@ -160,28 +161,9 @@ QString spacedHex(const QByteArray &bytes) {
 }
 
 QString exceptionName(std::uint8_t code) {
-    switch (code) {
-    case 0x01:
-        return QStringLiteral("illegal function");
-    case 0x02:
-        return QStringLiteral("illegal data address");
-    case 0x03:
-        return QStringLiteral("illegal data value");
-    case 0x04:
-        return QStringLiteral("slave device failure");
-    case 0x05:
-        return QStringLiteral("acknowledge");
-    case 0x06:
-        return QStringLiteral("slave device busy");
-    case 0x08:
-        return QStringLiteral("memory parity error");
-    case 0x0A:
-        return QStringLiteral("gateway path unavailable");
-    case 0x0B:
-        return QStringLiteral("gateway target device failed to respond");
-    default:
-        return QStringLiteral("exception 0x%1").arg(code, 2, 16, QLatin1Char('0'));
-    }
+    if (const ExceptionName *known = exceptionNamed(code))
+        return QString::fromLatin1(known->name);
+    return QStringLiteral("exception 0x%1").arg(code, 2, 16, QLatin1Char('0'));
 }
 
 namespace {
@@ -195,7 +177,26 @@ QString exceptionText(std::uint8_t code) {
 }
 
 namespace {
-QString reasonNotAccepted(const ReplyCheck &check) {
+QString wordHex(std::uint16_t word) {
+    return QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+// What a write's echo repeated instead of the request, and how the technician finds out what the
+// module took: the window's buttons that read it back.
+QString otherValueNote(const Request &request, const ReplyCheck &check) {
+    if (check.echoedRegister != request.registerAddress())
+        return QStringLiteral("the module echoed register %1 and value %2")
+            .arg(wordHex(check.echoedRegister))
+            .arg(check.echoedValue);
+    if (request.kind() == RequestKind::AddressChange)
+        return QStringLiteral("the module answered with address %1: check with 读地址")
+            .arg(check.echoedValue);
+    return QStringLiteral("the module answered with value %1: check with 单次")
+        .arg(check.echoedValue);
+}
+} // namespace
+
+QString replyProblem(const Request &request, const ReplyCheck &check) {
     switch (check.verdict) {
     case ReplyVerdict::NothingReceived:
         return QStringLiteral("nothing received");
@@ -203,24 +204,35 @@ QString reasonNotAccepted(const ReplyCheck &check) {
         return QStringLiteral("cut short");
     case ReplyVerdict::CrcMismatch:
         return QStringLiteral("CRC mismatch");
+    case ReplyVerdict::OtherTransaction:
+        return QStringLiteral("a reply to another request");
+    case ReplyVerdict::BadHeader:
+        return QStringLiteral("not a Modbus TCP reply header");
     case ReplyVerdict::Exception:
         return exceptionText(check.exceptionCode);
     case ReplyVerdict::WrongAddress:
-        return exceptionText(check.exceptionCode) + QStringLiteral(" from another address");
+        if (check.function & kExceptionFlag)
+            return exceptionText(check.exceptionCode) + QStringLiteral(" from another address");
+        return QStringLiteral("a reply from address %1").arg(check.slave);
     case ReplyVerdict::WrongFunction:
         return QStringLiteral("unexpected function %1").arg(hexByte(check.function));
     case ReplyVerdict::WrongByteCount:
-        return QStringLiteral("not a one-register reply");
+        return QStringLiteral("byte count %1 for %2 %3")
+            .arg(check.byteCount)
+            .arg(request.registerCount())
+            .arg(request.registerCount() == 1 ? QStringLiteral("register")
+                                              : QStringLiteral("registers"));
+    case ReplyVerdict::OtherValue:
+        return otherValueNote(request, check);
     case ReplyVerdict::Accepted:
     case ReplyVerdict::NotPending:
         break;
     }
     return {};
 }
-} // namespace
 
-QString replyNote(const ReplyCheck &check, const QByteArray &block) {
-    QString note = reasonNotAccepted(check);
+QString replyNote(const Request &request, const ReplyCheck &check, const QByteArray &block) {
+    QString note = replyProblem(request, check);
     if (check.extraBytes > 0) {
         if (!note.isEmpty())
             note += QStringLiteral("; ");

@@ -58,9 +58,13 @@ QString spacedHex(const QByteArray &bytes);
 QString exceptionName(std::uint8_t code);
 // "exception 02 (illegal data address)"
 QString exceptionText(std::uint8_t code);
-// What a reply's check found, for the record's note: why it was not accepted ("exception 02
-// (illegal data address)", "CRC mismatch", "cut short", "unexpected function 04"...), and the bytes
-// that followed a whole frame ("2 bytes after the frame: 55 AA"). Empty for a plain whole reply.
-QString replyNote(const ReplyCheck &check, const QByteArray &block);
+// Why a reply is not the answer to the request, as the check found it: "exception 02 (illegal
+// data address)", "CRC mismatch", "cut short", "unexpected function 04", "a reply from address
+// 2", "byte count 22 for 10 registers", "the module answered with address 42: check with
+// 读地址"... Empty for an accepted reply.
+QString replyProblem(const Request &request, const ReplyCheck &check);
+// The record's note: the problem, and the bytes that followed a whole frame ("2 bytes after the
+// frame: 55 AA").
+QString replyNote(const Request &request, const ReplyCheck &check, const QByteArray &block);
 
 } // namespace modbus

@@ -1,25 +1,8 @@
 #include "frame_codec.h"
 
-#include "module_protocol.h"
-
 #include <algorithm>
 
 namespace modbus {
-
-std::uint16_t crc16Modbus(std::span<const std::uint8_t> bytes) {
-    std::uint16_t crc = 0xFFFF;
-    for (const std::uint8_t byte : bytes) {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? std::uint16_t((crc >> 1) ^ 0xA001) : std::uint16_t(crc >> 1);
-    }
-    return crc;
-}
-
-std::uint16_t crc16Modbus(const QByteArray &bytes) {
-    return crc16Modbus(std::span(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
-                                 std::size_t(bytes.size())));
-}
 
 CrcBytes Crc16(std::span<const std::uint8_t> cmdstring, int j) {
     const auto covered =

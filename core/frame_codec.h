@@ -1,22 +1,16 @@
 #pragma once
 
+#include "modbus_frame.h"
+
 #include <QByteArray>
 #include <QString>
 
-#include <array>
 #include <cstdint>
 #include <span>
 
-// Frame layout, CRC-16/MODBUS and the hexadecimal display of requests and replies.
+// The frames as the window shows them (CRC bytes under the window's names, hexadecimal text), and
+// the frame type's bytes as Qt holds them.
 namespace modbus {
-
-// Every request is eight bytes: six header bytes, then the CRC low-order and high-order byte.
-using Frame = std::array<std::uint8_t, 8>;
-inline constexpr int kCrcLastIndex = 5;
-
-// The register after CRC-16/MODBUS over all the bytes (init 0xFFFF, poly 0xA001, no final XOR).
-std::uint16_t crc16Modbus(std::span<const std::uint8_t> bytes);
-std::uint16_t crc16Modbus(const QByteArray &bytes);
 
 // What Crc16 leaves for the request builders. The names are the window's own: HiByte carries the
 // CRC's low-order byte (sent first) and LoByte its high-order byte (sent second).
@@ -35,5 +29,13 @@ QString FormatHex(std::uint8_t bb);
 QString requestHexText(const Frame &frame);
 // A received block as shown in txtState: one blank, then the byte's two digits, per byte.
 QString replyHexText(const QByteArray &block);
+
+// The bytes of a QByteArray, and back.
+inline ByteView bytesOf(const QByteArray &bytes) {
+    return {reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size())};
+}
+inline QByteArray byteArrayOf(ByteView bytes) {
+    return QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
+}
 
 } // namespace modbus

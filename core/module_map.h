@@ -47,9 +47,8 @@ inline constexpr std::array<ModuleField, kValueBoxCount> kModuleFields{{
 // A measurement reads registers 0..9 from the module: the fields above and two it leaves unused.
 inline constexpr int kMeasurementRegisterCount = 10;
 
-// Register 0x0B00 holds the slave address; the module accepts 1..250, libmodbus's RTU master and
+// The slave address (register 0x0B00): the module accepts 1..250, libmodbus's RTU master and
 // slave reach 1..247 only.
-inline constexpr int kSlaveAddressRegister = kAddressRegisterHigh << 8 | kAddressRegisterLow;
 inline constexpr int kLowestModuleAddress = 1;
 inline constexpr int kHighestModuleAddress = 250;
 inline constexpr int kHighestLibmodbusAddress = 247;

@@ -10,12 +10,12 @@
 #include <optional>
 #include <vector>
 
-// What one received block means for the window, given the kind of the pending request.
+// What one received block means for the window, given the request it answers.
 namespace modbus {
 
 struct DecodedReply {
     QString hexText;       // for txtState
-    bool rejected = false; // not a whole, valid reply of the kind pending: shown, never decoded
+    bool rejected = false; // not the answer to the pending request: shown, never decoded
     ReplyCheck check;      // what the block was found to be
     std::vector<std::uint16_t> values;   // shown values of positions 0, 1, ... (boxes 0..7 only)
     std::optional<std::uint8_t> address; // the module's address from a configuration reply
@@ -26,12 +26,12 @@ constexpr std::uint16_t shownValue(std::uint16_t raw) {
     return raw == kNoValueMarker ? 0 : raw;
 }
 
-// The register values of a read reply, position by position from byte 3 on, as many whole pairs
-// as byte 2 announces and the block holds; 0xFFFF is shown as 0.
+// The register values of a read reply as shown: position by position from byte 3 on, as many
+// whole pairs as byte 2 announces and the block holds; 0xFFFF shown as 0.
 std::vector<std::uint16_t> measurementValues(const QByteArray &block);
 
-// Decodes a block that checkReply accepts as the reply to the pending request: the values of a
-// measurement, the echoed new address of an address change (byte 5), the answering module's
+// Decodes a block that the window's policy takes as the answer to the pending request: the values
+// of a measurement, the echoed new address of an address change (byte 5), the answering module's
 // address of an address read or a parameter write (byte 0). Any other block is rejected; with
 // nothing pending, nothing is decoded and nothing rejected.
 DecodedReply decodeReply(const QByteArray &block, const Request &pending);

@@ -1,6 +1,6 @@
-// What every request builder shares: the CRC, the serial preparation and the sending.
+// What every request builder shares: the CRC, the serial preparation, the pending request and the
+// sending.
 #include "app/frm_main.h"
-#include "core/numeric_text.h"
 #include "serial/comm_control.h"
 
 using namespace window_texts;
@@ -11,14 +11,15 @@ void frmMain::Crc16(const modbus::Frame &cmdstring, int j) {
     LoByte = crc.LoByte;
 }
 
-void frmMain::sealFrame(modbus::Frame &frame) {
+modbus::Frame frmMain::sealedFrame(const modbus::Request &request) {
+    const modbus::Frame frame = request.rtu();
     Crc16(frame, modbus::kCrcLastIndex);
-    frame[6] = std::uint8_t(HiByte);
-    frame[7] = LoByte;
+    return frame;
 }
 
-void frmMain::prepareForRequest() {
-    // Discard what is waiting and raise no receive event while the request is built.
+void frmMain::prepareForRequest(const modbus::Request &awaited) {
+    if (const QByteArray left = MSComm1.waitingInput(); !left.isEmpty())
+        emit bytesDiscarded(awaited, left);
     MSComm1.setInBufferCount(0);
     MSComm1.setInputLen(0);
     MSComm1.setInputMode(CommControl::comInputModeBinary);
@@ -26,32 +27,27 @@ void frmMain::prepareForRequest() {
     MSComm1.setEarlyReply({});
 }
 
-namespace {
-QByteArray frameBytes(const modbus::Frame &frame) {
-    return QByteArray(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size()));
+void frmMain::setPending(const modbus::Request &request) {
+    lastRequest_ = request;
+    CmdType = qint16(modbus::cmdTypeOf(request.kind()));
 }
-} // namespace
 
-bool frmMain::sendFrame(modbus::RequestKind kind, const modbus::Frame &frame) {
-    lastRequest_ = modbus::requestOf(kind, frame);
-    MSComm1.setEarlyReply([request = lastRequest_](const QByteArray &waiting) {
-        return modbus::isRefusal(request, waiting);
+bool frmMain::sendRequest(const modbus::Request &request) {
+    MSComm1.setEarlyReply([request](const QByteArray &waiting) {
+        return modbus::isRefusal(request, modbus::bytesOf(waiting));
     });
-    const bool sent = MSComm1.Output(frameBytes(frame));
-    emit requestIssued(lastRequest_, frameBytes(frame), sent);
+    const modbus::Frame frame = request.rtu();
+    const bool sent = MSComm1.Output(modbus::byteArrayOf(frame));
+    emit requestIssued(request, sent);
     return sent;
 }
 
-void frmMain::skipSending(modbus::RequestKind kind, const modbus::Frame &frame) {
-    lastRequest_ = modbus::requestOf(kind, frame);
-    emit requestIssued(lastRequest_, frameBytes(frame), false);
+void frmMain::skipSending(const modbus::Request &request) {
+    emit requestIssued(request, false);
 }
 
 modbus::Request frmMain::pendingRequest() const {
-    modbus::Request request = lastRequest_;
-    if (modbus::cmdTypeOf(request.kind) != CmdType)
-        request.kind = modbus::requestKindOf(CmdType);
-    return request;
+    return modbus::cmdTypeOf(lastRequest_.kind()) == CmdType ? lastRequest_ : modbus::Request{};
 }
 
 void frmMain::showCommandText() {

@@ -10,6 +10,7 @@ ExchangeRecorder::ExchangeRecorder(frmMain &window, Clock clock) : clock_(std::m
     connect(&window, &frmMain::requestIssued, this, &ExchangeRecorder::recordRequest);
     connect(&window, &frmMain::replyHandled, this, &ExchangeRecorder::recordReply);
     connect(&window, &frmMain::lineEvent, this, &ExchangeRecorder::recordLineEvent);
+    connect(&window, &frmMain::bytesDiscarded, this, &ExchangeRecorder::recordDiscarded);
 }
 
 ExchangeRecord ExchangeRecorder::started(ExchangeRecord::Event event,
@@ -21,13 +22,11 @@ ExchangeRecord ExchangeRecorder::started(ExchangeRecord::Event event,
     return record;
 }
 
-void ExchangeRecorder::recordRequest(const modbus::Request &request, const QByteArray &frame,
-                                     bool sent) {
-    pendingKind_ = request.kind;
-    ExchangeRecord record = started(ExchangeRecord::Event::Request, request.kind);
-    record.request = frame;
+void ExchangeRecorder::recordRequest(const modbus::Request &request, bool sent) {
+    ExchangeRecord record = started(ExchangeRecord::Event::Request, request.kind());
+    record.request = modbus::byteArrayOf(request.rtu());
     record.status = sent ? ExchangeRecord::Status::Sent : ExchangeRecord::Status::NotSent;
-    record.address = request.slave;
+    record.address = request.slave();
     emit recorded(record);
 }
 
@@ -35,7 +34,7 @@ void ExchangeRecorder::recordReply(const modbus::Request &pending, const QByteAr
                                    const modbus::DecodedReply &reply) {
     using modbus::ReplyVerdict;
     const modbus::ReplyCheck &check = reply.check;
-    ExchangeRecord record = started(ExchangeRecord::Event::Reply, pending.kind);
+    ExchangeRecord record = started(ExchangeRecord::Event::Reply, pending.kind());
     // The frame the reply was found to be; what followed it goes into the note.
     record.reply = check.frameLength > 0 ? block.first(check.frameLength) : block;
     if (check.verdict == ReplyVerdict::NotPending) {
@@ -43,20 +42,28 @@ void ExchangeRecorder::recordReply(const modbus::Request &pending, const QByteAr
     } else if (reply.rejected) {
         record.status = ExchangeRecord::Status::Rejected;
         if (check.verdict == ReplyVerdict::Exception)
-            record.address = pending.slave;
+            record.address = pending.slave();
     } else {
         record.status = ExchangeRecord::Status::Accepted;
-        if (pending.kind == modbus::RequestKind::Measurement)
-            record.registers = modbus::valuesByRegister(pending.startRegister, reply.values);
+        if (pending.kind() == modbus::RequestKind::Measurement)
+            record.registers = modbus::valuesByRegister(pending.registerAddress(), reply.values);
         record.address = reply.address ? *reply.address : std::uint8_t(block[0]);
     }
-    record.note = modbus::replyNote(check, block);
+    record.note = modbus::replyNote(pending, check, block);
     emit recorded(record);
 }
 
-void ExchangeRecorder::recordLineEvent(int commEvent) {
-    ExchangeRecord record = started(ExchangeRecord::Event::Line, pendingKind_);
+void ExchangeRecorder::recordLineEvent(const modbus::Request &pending, int commEvent) {
+    ExchangeRecord record = started(ExchangeRecord::Event::Line, pending.kind());
     record.note = lineEventName(commEvent);
+    emit recorded(record);
+}
+
+void ExchangeRecorder::recordDiscarded(const modbus::Request &pending, const QByteArray &bytes) {
+    ExchangeRecord record = started(ExchangeRecord::Event::Reply, pending.kind());
+    record.reply = bytes;
+    record.status = ExchangeRecord::Status::Undecoded;
+    record.note = QStringLiteral("cut short, discarded");
     emit recorded(record);
 }
 

@@ -27,15 +27,15 @@ signals:
     void recorded(const modbus::ExchangeRecord &record);
 
 private:
-    void recordRequest(const modbus::Request &request, const QByteArray &frame, bool sent);
+    void recordRequest(const modbus::Request &request, bool sent);
     void recordReply(const modbus::Request &pending, const QByteArray &block,
                      const modbus::DecodedReply &reply);
-    void recordLineEvent(int commEvent);
+    void recordLineEvent(const modbus::Request &pending, int commEvent);
+    void recordDiscarded(const modbus::Request &pending, const QByteArray &bytes);
     modbus::ExchangeRecord started(modbus::ExchangeRecord::Event event,
                                    modbus::RequestKind kind) const;
 
     Clock clock_;
-    modbus::RequestKind pendingKind_ = modbus::RequestKind::None;
 };
 
 // What a non-receive event of the serial control means, for the log's note: "device lost".

@@ -41,6 +41,8 @@ public:
     virtual bool setSThreshold(int bytes) = 0;
     virtual bool Output(const QByteArray &bytes) = 0;
     virtual QByteArray Input() = 0;
+    // The received bytes still waiting, left where they are: what discarding would drop.
+    virtual QByteArray waitingInput() = 0;
     virtual int CommEvent() const = 0;
 
     // Beyond the threshold: a receive event also falls due as soon as the waiting bytes satisfy

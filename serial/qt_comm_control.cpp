@@ -152,6 +152,10 @@ QByteArray QtCommControl::Input() {
     return inputLen_ > 0 ? port_.read(inputLen_) : port_.readAll();
 }
 
+QByteArray QtCommControl::waitingInput() {
+    return port_.isOpen() ? port_.peek(port_.bytesAvailable()) : QByteArray();
+}
+
 void QtCommControl::onReadyRead() {
     const qint64 count = port_.bytesAvailable();
     if (receiveDue(count, [this, count] { return port_.peek(count); })) {

@@ -37,6 +37,7 @@ public:
     bool setSThreshold(int bytes) override;
     bool Output(const QByteArray &bytes) override;
     QByteArray Input() override;
+    QByteArray waitingInput() override;
     int CommEvent() const override { return commEvent_; }
 
     // The system name the current port number maps to.

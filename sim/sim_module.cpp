@@ -1,5 +1,6 @@
 #include "sim_module.h"
 
+#include "core/modbus_frame.h"
 #include "core/wire_time.h"
 
 #include <modbus/modbus.h>
@@ -20,11 +21,10 @@
 namespace sim {
 namespace {
 
-constexpr std::size_t kMaxFrame = 256;
+constexpr std::size_t kMaxFrame = modbus::kLongestRtuFrame;
 constexpr int kPollMs = 20;
 constexpr int kHighestLibmodbusSlave = modbus::kHighestLibmodbusAddress;
 constexpr auto kShortestFrameGap = std::chrono::milliseconds(3);
-constexpr int kRequestBytes = 8;
 
 constexpr std::pair<speed_t, int> kSpeeds[] = {{B1200, 1200},   {B2400, 2400},    {B4800, 4800},
                                                {B9600, 9600},   {B19200, 19200},  {B38400, 38400},
@@ -63,8 +63,10 @@ void discardSocket(int fd) {
 
 // Requests whose length the function code tells: read holding registers and write one register.
 bool isWholeFixedRequest(const std::vector<std::uint8_t> &frame) {
-    return frame.size() >= kRequestBytes &&
-           (frame[1] == modbus::kReadHoldingRegisters || frame[1] == modbus::kWriteSingleRegister);
+    const auto request = modbus::Request::parse(frame);
+    return frame.size() >= std::size_t(modbus::kRequestLength) && request &&
+           (request->function() == modbus::kReadHoldingRegisters ||
+            request->function() == modbus::kWriteSingleRegister);
 }
 
 } // namespace
@@ -231,10 +233,10 @@ void Module::handleFrame(const std::vector<std::uint8_t> &frame) {
     ++heard_;
     if (options_.strictBaud && lineSpeed() != options_.baud)
         return;
-    if (frame.size() < 4)
+    const auto request = modbus::Request::parse(frame);
+    if (!request)
         return;
-    const int address = frame[0];
-    if (address != slave_.load() && address != 0)
+    if (request->slave() != slave_.load() && request->slave() != 0)
         return; // another module's request
     ++seen_;
     auto reply = libmodbusReply(frame);
@@ -256,9 +258,10 @@ std::vector<std::uint8_t> Module::libmodbusReply(const std::vector<std::uint8_t>
         discardSocket(modbusSide_); // a bad CRC or a broken frame: a real module stays silent
         return {};
     }
-    const std::uint8_t function = request[1];
-    const int first = request[2] << 8 | request[3];
-    const int countOrValue = request[4] << 8 | request[5];
+    const auto parts = *modbus::Request::parse(modbus::ByteView(request, std::size_t(length)));
+    const std::uint8_t function = parts.function();
+    const int first = parts.registerAddress();
+    const int countOrValue = parts.value();
     const bool faultHits =
         fault_.load() == Fault::Exception && (answered_.load() + 1) % faultEvery_.load() == 0;
 
@@ -295,8 +298,8 @@ std::vector<std::uint8_t> Module::libmodbusReply(const std::vector<std::uint8_t>
 
 void Module::afterReply(const std::vector<std::uint8_t> &frame) {
     // The new address takes effect after its echo.
-    if (frame.size() >= kRequestBytes && frame[1] == modbus::kWriteSingleRegister &&
-        (frame[2] << 8 | frame[3]) == kSlaveAddressRegister) {
+    const auto request = modbus::Request::parse(frame);
+    if (request && request->kind() == modbus::RequestKind::AddressChange) {
         std::lock_guard lock(registersMutex_);
         const int value = mapping_->tab_registers[kSlaveAddressRegister];
         if (value >= modbus::kLowestModuleAddress && value <= kHighestLibmodbusSlave)
@@ -349,7 +352,7 @@ void Module::transmit(std::vector<std::uint8_t> reply) {
     const Fault fault = fault_.load();
     const bool hits = fault != Fault::None && number % faultEvery_.load() == 0;
     if (options_.paced) // the request itself took its time on the line
-        std::this_thread::sleep_for(modbus::wireTime(kRequestBytes, options_.baud));
+        std::this_thread::sleep_for(modbus::wireTime(modbus::kRequestLength, options_.baud));
     std::uniform_int_distribution<int> byte(0, 255);
     auto randomBytes = [&](int low, int high) {
         std::vector<std::uint8_t> bytes(std::uniform_int_distribution<int>(low, high)(random_));

@@ -1,5 +1,8 @@
 #include "tcp_server.h"
 
+#include "core/modbus_frame.h"
+#include "core/wire_time.h"
+
 #include <modbus/modbus.h>
 
 #include <netdb.h>
@@ -7,23 +10,22 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace sim {
 namespace {
-constexpr int kMbapLength = 7; // transaction id, protocol id, length, unit id
-constexpr int kLengthFieldEnd = 6;
-constexpr int kLongestUnitAndPdu = MODBUS_MAX_PDU_LENGTH + 1;
-constexpr int kRtuCrcLength = 2;
+constexpr int kMbapLength = modbus::kMbapLength;
+constexpr int kLengthFieldEnd = modbus::kMbapLengthFieldEnd;
+constexpr int kLongestUnitAndPdu = modbus::kLongestUnitAndPdu;
 constexpr int kPollMs = 100;
 constexpr int kMostClients = 8; // as many as a small gateway takes; more are hung up on at once
 constexpr int kBacklog = 4;
 // How long the module may take to answer: a few milliseconds on a pseudo-terminal, plus a delay
-// fault's, plus (when paced) the largest frame's time on the wire at 10 bits a byte.
-constexpr int kAnswerMs = 50;
-constexpr int kLargestRtuFrame = MODBUS_RTU_MAX_ADU_LENGTH;
-constexpr int kBitsPerByte = 10; // start, 8 data, stop
+// fault's, plus (when paced) the largest frame's time on the wire.
+constexpr auto kAnswerTime = std::chrono::milliseconds(50);
 
 struct HostAndPort {
     std::string host;
@@ -162,8 +164,11 @@ bool TcpServer::terminalReady() {
         return false;
     }
     openGeneration_ = generation;
-    const int wireMs = paced_ ? kLargestRtuFrame * kBitsPerByte * 1000 / baud_ : 0;
-    modbus_set_response_timeout(rtu_, 0, std::uint32_t((kAnswerMs + wireMs) * 1000));
+    const auto answer = kAnswerTime + (paced_ ? modbus::wireTime(modbus::kLongestRtuFrame, baud_)
+                                              : std::chrono::nanoseconds(0));
+    const auto microseconds = std::chrono::ceil<std::chrono::microseconds>(answer).count();
+    modbus_set_response_timeout(rtu_, std::uint32_t(microseconds / 1'000'000),
+                                std::uint32_t(microseconds % 1'000'000));
     modbus_set_byte_timeout(rtu_, 0, 0);
     return true;
 }
@@ -243,20 +248,23 @@ int TcpServer::forward(const unsigned char *request, int length, unsigned char *
     if (!terminalReady() || modbus_set_slave(rtu_, unit) != 0)
         return 0;
     modbus_flush(rtu_);
+    const auto rtuRequest = modbus::withCrc(
+        modbus::ByteView(request + kLengthFieldEnd, std::size_t(length - kLengthFieldEnd)));
     unsigned char frame[MODBUS_RTU_MAX_ADU_LENGTH];
     int frameLength = -1;
-    if (modbus_send_raw_request(rtu_, request + kLengthFieldEnd, length - kLengthFieldEnd) >= 0)
+    if (::write(modbus_get_socket(rtu_), rtuRequest.data(), rtuRequest.size()) ==
+        ssize_t(rtuRequest.size()))
         frameLength = modbus_receive_confirmation(rtu_, frame);
     if (frameLength < 0 && terminalGone(errno))
         closeTerminal(); // opened again for the next request
-    if (frameLength <= kRtuCrcLength)
+    if (frameLength <= modbus::kCrcLength)
         return 0;
-    const int unitAndPdu = frameLength - kRtuCrcLength;
-    std::memcpy(reply, request, 4); // transaction and protocol id
-    reply[4] = std::uint8_t(unitAndPdu >> 8);
-    reply[5] = std::uint8_t(unitAndPdu & 0xFF);
-    std::memcpy(reply + kLengthFieldEnd, frame, std::size_t(unitAndPdu));
-    return kLengthFieldEnd + unitAndPdu;
+    const auto header = modbus::mbapHeader(modbus::ByteView(request, std::size_t(length)));
+    const auto adu =
+        modbus::tcpAdu(header->transactionId,
+                       modbus::ByteView(frame, std::size_t(frameLength - modbus::kCrcLength)));
+    std::copy(adu.begin(), adu.end(), reply);
+    return int(adu.size());
 }
 
 } // namespace sim

@@ -421,5 +421,17 @@
         <source>记录文件写入失败（磁盘已满或文件不可写），记录已停止，测量照常进行。</source>
         <translation>Could not write to the log file (disk full or not writable). Logging has stopped; measuring goes on.</translation>
     </message>
+    <message>
+        <source>模块应答的地址为%1，请用读地址核对</source>
+        <translation>The module answered with address %1: check with Read address</translation>
+    </message>
+    <message>
+        <source>模块应答的值为%1，请用单次核对</source>
+        <translation>The module answered with value %1: check with Once</translation>
+    </message>
+    <message>
+        <source>模块应答的寄存器为%1，值为%2</source>
+        <translation>The module answered for register %1 with value %2</translation>
+    </message>
 </context>
 </TS>

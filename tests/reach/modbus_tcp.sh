@@ -112,6 +112,19 @@ run 0 '^address 1, ' '' --port "$unit1" scan --addresses 1-3
 [[ $(wc -l <"$work/out") == 1 ]] || fail "scan of a gateway answering as unit 1 found: $(cat "$work/out")"
 run 1 '' 'invalid reply from address 2' --port "$unit1" --address 2 address
 
+# A reply is taken only under the transaction id of its request: a stale reply (666 ppm, under the
+# previous id) before the right one (450 ppm) is skipped; a gateway that answers only under other
+# ids gives no reply.
+reading() { # REPLY_ID PPM: a reply to the request for N registers, under that transaction id
+    echo "bytes([($1 >> 8) & 255, $1 & 255, 0, 0, 0, 3 + 2 * request[11], request[6], 3,
+                 2 * request[11], $2 >> 8, $2 & 255]) + bytes(2 * request[11] - 2)"
+}
+request_id='(request[0] * 256 + request[1])'
+scripted_gateway stale 12 "$(reading "($request_id - 1)" 666) + $(reading "$request_id" 450)"
+run 0 '"concentration_ppm":450' '' --port "tcp://127.0.0.1:$(cat "$work/stale.out")" --format json read
+scripted_gateway strange 12 "$(reading "($request_id + 7)" 666)"
+run 1 '' 'no reply from address 1' --port "tcp://127.0.0.1:$(cat "$work/strange.out")" read
+
 # The gateway follows the module to its new terminal when it vanished and came back.
 vanish_port=$(free_port)
 "$sim" --com 0 --steady --fault vanish --fault-every 2 --tcp "$vanish_port" >"$work/vanish.out" 2>&1 &

@@ -81,6 +81,7 @@ public:
         log << QStringLiteral("Input");
         return std::exchange(waiting, {});
     }
+    QByteArray waitingInput() override { return waiting; }
     int CommEvent() const override { return commEvent; }
 
     // Bytes arrive on the line: a receive event once the threshold is reached, or earlier when

@@ -1,4 +1,5 @@
 #include "core/exchange_record.h"
+#include "core/frame_codec.h"
 
 #include <QTimeZone>
 
@@ -69,9 +70,10 @@ TEST(ExchangeRecord, KindsAndReplyNotes) {
     EXPECT_EQ(kindName(RequestKind::None), QStringLiteral("none"));
     EXPECT_EQ(kindName(RequestKind::AddressRead), QStringLiteral("address-read"));
     EXPECT_EQ(kindName(RequestKind::ParameterWrite), QStringLiteral("parameter-write"));
-    const Request measurement{RequestKind::Measurement, 1, 3, 0, 2};
-    const Request addressChange{RequestKind::AddressChange, 2, 6, 0x0B00, 5};
-    const Request addressRead{RequestKind::AddressRead, 7, 3, 0, 1};
+    const Request measurement = Request::readRegisters(1, 0, 2);
+    const Request addressChange = Request::addressChange(2, 5);
+    const Request addressRead = Request::addressRead(7);
+    const Request parameterWrite = Request::parameterWrite(2, 0x0A05, 1000);
     struct Case {
         const Request &request;
         const char *block;
@@ -90,13 +92,21 @@ TEST(ExchangeRecord, KindsAndReplyNotes) {
         {measurement, "", "nothing received"},
         {measurement, "01030401F4FFFFBB8D", ""}, // a valid reply is not a "CRC mismatch"
         {measurement, "01030401F4FFFFBB8D55", "1 byte after the frame: 55"},
+        {measurement, "02030401F4FFFF888D", "a reply from address 2"},
+        {measurement, "01030601F4FFFF00015095", "byte count 6 for 2 registers"},
         {addressChange, "02060B000005", "cut short"},
         {addressChange, "07030201F43053", "unexpected function 03"},
-        {addressRead, "070304000100020000", "not a one-register reply"},
+        {addressChange, "02060B00002A0A02",
+         "the module answered with address 42: check with 读地址"},
+        {addressRead, "070304000100020000", "byte count 4 for 1 register"},
+        {parameterWrite, "02060A0503E95B5E",
+         "the module answered with value 1001: check with 单次"},
+        {parameterWrite, "02060A0603E86A9E", "the module echoed register 0A06 and value 1000"},
     };
     for (const Case &c : cases) {
         const QByteArray block = QByteArray::fromHex(c.block);
-        EXPECT_EQ(replyNote(checkReply(c.request, block), block), c.note) << c.block;
+        const ReplyCheck check = checkReply(c.request, bytesOf(block), ReplyPolicy::Window);
+        EXPECT_EQ(replyNote(c.request, check, block), QString::fromUtf8(c.note)) << c.block;
     }
 }
 

@@ -11,14 +11,9 @@ QByteArray hex(const char *text) {
     return QByteArray::fromHex(text);
 }
 
-const Request kMeasurement{RequestKind::Measurement, 1, 3, 0, 10};
-// The window's pending kind alone, as after CmdType was set without a request built.
-Request pendingKind(int cmdType) {
-    return Request{requestKindOf(cmdType)};
-}
-
 struct MeasurementCase {
     const char *name;
+    int registers; // asked for
     const char *block;
     bool rejected;
     std::vector<std::uint16_t> values;
@@ -26,9 +21,10 @@ struct MeasurementCase {
 
 class MeasurementReply : public ::testing::TestWithParam<MeasurementCase> {};
 
-TEST_P(MeasurementReply, DecodesOnlyWholeValidFrames) {
+TEST_P(MeasurementReply, DecodesOnlyTheAnswerToTheRead) {
     const MeasurementCase &c = GetParam();
-    const DecodedReply reply = decodeReply(hex(c.block), kMeasurement);
+    const DecodedReply reply =
+        decodeReply(hex(c.block), Request::readRegisters(1, 0, std::uint16_t(c.registers)));
     EXPECT_EQ(reply.rejected, c.rejected);
     EXPECT_EQ(reply.values, c.values);
     EXPECT_FALSE(reply.address.has_value());
@@ -37,22 +33,27 @@ TEST_P(MeasurementReply, DecodesOnlyWholeValidFrames) {
 INSTANTIATE_TEST_SUITE_P(
     Blocks, MeasurementReply,
     ::testing::Values(
-        MeasurementCase{"NineByteExample", "01030401F4FFFFBB8D", false, {500, 0}},
+        MeasurementCase{"NineByteExample", 2, "01030401F4FFFFBB8D", false, {500, 0}},
         // ten registers fill the eight boxes; positions 8 and 9 have no box
         MeasurementCase{"FullReply",
+                        10,
                         "01031401C200000001000007D003E8000007D000070008697E",
                         false,
                         {450, 0, 1, 0, 2000, 1000, 0, 2000}},
-        MeasurementCase{"OddCountDropsLastByte", "01030301F4AAD2F1", false, {500}},
-        MeasurementCase{"ByteCountZero", "01030020F0", false, {}},
-        MeasurementCase{"ByteCountOne", "010301AA7037", false, {}},
-        MeasurementCase{"FFFEFFFFAndZero", "010306FFFEFFFF00001C8A", false, {65534, 0, 0}},
-        MeasurementCase{"TrailingJunkIgnored", "01030401F4FFFFBB8D55AA", false, {500, 0}},
-        MeasurementCase{"BadCrc", "01030401F4FFFFBB8E", true, {}},
-        MeasurementCase{"CorruptedData", "01030401F5FFFFBB8D", true, {}},
-        MeasurementCase{"Truncated", "01030401F4FF", true, {}},
-        MeasurementCase{"ExceptionReply", "01830440F3", true, {}},
-        MeasurementCase{"TooShort", "0103", true, {}}, MeasurementCase{"Empty", "", true, {}}),
+        MeasurementCase{"ByteCountZero", 0, "01030020F0", false, {}},
+        MeasurementCase{"FFFEFFFFAndZero", 3, "010306FFFEFFFF00001C8A", false, {65534, 0, 0}},
+        MeasurementCase{"TrailingJunkIgnored", 2, "01030401F4FFFFBB8D55AA", false, {500, 0}},
+        // whole frames that answer another question
+        MeasurementCase{"OddByteCount", 1, "01030301F4AAD2F1", true, {}},
+        MeasurementCase{"ByteCountOne", 0, "010301AA7037", true, {}},
+        MeasurementCase{"AnotherModule", 2, "02030401F4FFFF888D", true, {}},
+        MeasurementCase{"AnotherFunction", 2, "01040401F4FFFFBA3A", true, {}},
+        MeasurementCase{"BadCrc", 2, "01030401F4FFFFBB8E", true, {}},
+        MeasurementCase{"CorruptedData", 2, "01030401F5FFFFBB8D", true, {}},
+        MeasurementCase{"Truncated", 2, "01030401F4FF", true, {}},
+        MeasurementCase{"ExceptionReply", 2, "01830440F3", true, {}},
+        MeasurementCase{"TooShort", 2, "0103", true, {}},
+        MeasurementCase{"Empty", 2, "", true, {}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // The decoding rules without the validity check: whole pairs from byte 3, as many as byte 2 says.
@@ -62,31 +63,39 @@ TEST(MeasurementValues, StopsAtTheFirstIncompletePair) {
     EXPECT_EQ(measurementValues(hex("0103")), (std::vector<std::uint16_t>{}));
 }
 
-// A configuration reply gives an address only from a whole frame of its kind whose CRC checks out.
-TEST(ConfigurationReply, TakesTheAddressOnlyFromAWholeValidFrame) {
+// A configuration reply gives an address only from a whole frame that answers the request.
+TEST(ConfigurationReply, TakesTheAddressOnlyFromTheAnswer) {
+    const Request change = Request::addressChange(2, 5);
+    const Request read = Request::addressRead(7);
+    const Request write = Request::parameterWrite(2, 0x0A05, 1000);
     struct Case {
         const char *block;
-        int kind;
+        const Request &request;
         std::optional<int> address; // empty: rejected
     };
     const Case cases[] = {
-        {"02060B0000054BDE", kAddressChange, 5},                // the echoed new address, byte 5
-        {"02060B0000054BDE77", kAddressChange, 5},              // a stray byte after the frame
-        {"02060B0000054BDF", kAddressChange, {}},               // bad CRC
-        {"02060B000005", kAddressChange, {}},                   // cut short
-        {"01860443A3", kAddressChange, {}},                     // exception
-        {"07030201F43053", kAddressChange, {}},                 // a read reply is no echo
-        {"A1B2C3D4E5F6", kAddressChange, {}},                   // six bytes of noise
-        {"07030201F43053", kAddressReadOrParameterWrite, 7},    // who answered, byte 0
-        {"02060A0503E89A9E", kAddressReadOrParameterWrite, 2},  // the echo of a parameter write
-        {"07030201F43054", kAddressReadOrParameterWrite, {}},   // bad CRC
-        {"0703040001000200", kAddressReadOrParameterWrite, {}}, // not a one-register reply
-        {"018304027331", kAddressReadOrParameterWrite, {}},     // exception
-        {"07030201F4", kAddressReadOrParameterWrite, {}},       // cut short
-        {"", kAddressReadOrParameterWrite, {}},
+        {"02060B0000054BDE", change, 5},   // the echoed new address, byte 5
+        {"02060B0000054BDE77", change, 5}, // a stray byte after the frame
+        {"05060B0000054A69", change, 5},   // the module took its new address before the echo
+        {"02060B00002A0A02", change, {}},  // the echo of another address
+        {"02060B0000054BDF", change, {}},  // bad CRC
+        {"02060B000005", change, {}},      // cut short
+        {"01860443A3", change, {}},        // exception
+        {"07030201F43053", change, {}},    // a read reply is no echo
+        {"A1B2C3D4E5F6", change, {}},      // six bytes of noise
+        {"07030201F43053", read, 7},       // who answered, byte 0
+        {"09030201F45992", read, 9},       // another module answered
+        {"02060A0503E89A9E", read, {}},    // a write's echo answers no read
+        {"07030201F43054", read, {}},      // bad CRC
+        {"0703040001000200", read, {}},    // not a one-register reply
+        {"018304027331", read, {}},        // exception
+        {"07030201F4", read, {}},          // cut short
+        {"", read, {}},
+        {"02060A0503E89A9E", write, 2},  // the echo of the write
+        {"02060A0503E95B5E", write, {}}, // the echo of another value
     };
     for (const Case &c : cases) {
-        const DecodedReply reply = decodeReply(hex(c.block), pendingKind(c.kind));
+        const DecodedReply reply = decodeReply(hex(c.block), c.request);
         EXPECT_EQ(reply.address ? std::optional<int>(*reply.address) : std::nullopt, c.address)
             << c.block;
         EXPECT_EQ(reply.rejected, !c.address.has_value()) << c.block;
@@ -99,7 +108,7 @@ TEST(ConfigurationReply, TakesTheAddressOnlyFromAWholeValidFrame) {
 
 TEST(DecodeReply, AlwaysShowsTheWholeBlock) {
     EXPECT_EQ(decodeReply(hex("0A0B"), Request{}).hexText, QStringLiteral(" 0A 0B"));
-    EXPECT_EQ(decodeReply(hex("01830440F3"), kMeasurement).hexText,
+    EXPECT_EQ(decodeReply(hex("01830440F3"), Request::readRegisters(1, 0, 10)).hexText,
               QStringLiteral(" 01 83 04 40 F3"));
 }
 

@@ -56,8 +56,8 @@ TEST(ToolCommandLine, HelpNamesTheLogAsItIsWritten) {
     const QString help = toolHelpText().simplified();
     QStringList names = modbus::csvHeader().split(u',');
     using Status = modbus::ExchangeRecord::Status;
-    for (const Status status : {Status::Sent, Status::NotSent, Status::Accepted, Status::Rejected,
-                                Status::Undecoded})
+    for (const Status status :
+         {Status::Sent, Status::NotSent, Status::Accepted, Status::Rejected, Status::Undecoded})
         names << modbus::statusName(status);
     for (const auto kind : {modbus::RequestKind::Measurement, modbus::RequestKind::AddressChange,
                             modbus::RequestKind::AddressRead, modbus::RequestKind::ParameterWrite})

@@ -86,7 +86,7 @@ const Exchange kExchanges[] = {
          w.comm->deliver(w.hex("FF0055") + w.hex(kReply));
      },
      {kMeasurementSent,
-      kAt + "reply,measurement,,FF 00 55 " + kReplyHex + ",rejected,,,,,,,,,,cut short"}},
+      kAt + "reply,measurement,,FF 00 55 " + kReplyHex + ",rejected,,,,,,,,,,unexpected function 00"}},
     {"address change echoed",
      [](LoggedWindow &w) {
          w.window->txtSetID[1]->setText(QStringLiteral("5"));
@@ -101,6 +101,15 @@ const Exchange kExchanges[] = {
          w.ui().cmdReadAdd->click();
      },
      {kAt + "request,address-read,01 03 00 00 00 01 84 0A,,not-sent,,,,,,,,,1,"}},
+    {"bytes short of the threshold, discarded by the next request",
+     [](LoggedWindow &w) {
+         w.ui().comDoOnce->click();
+         w.comm->deliver(w.hex("0283023012")); // another module's refusal, its CRC spoiled
+         w.ui().cmdReadAdd->click();
+     },
+     {kMeasurementSent,
+      kAt + "reply,measurement,,02 83 02 30 12,undecoded,,,,,,,,,,\"cut short, discarded\"",
+      kAt + "request,address-read,01 03 00 00 00 01 84 0A,,sent,,,,,,,,,1,"}},
     {"device lost while waiting",
      [](LoggedWindow &w) {
          w.ui().comDoOnce->click();

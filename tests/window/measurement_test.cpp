@@ -148,6 +148,10 @@ void MeasurementTest::rejectedReplies_data() {
     QTest::newRow("truncated, then junk")
         << 2 << QByteArray::fromHex("01030801F4FFFF00000000"); // byte count 8: frame needs 13
     QTest::newRow("noise") << 2 << QByteArray::fromHex("55AA01030401F4FFFF");
+    // whole frames with a good CRC that answer another question
+    QTest::newRow("another module") << 2 << QByteArray::fromHex("02030401F4FFFF888D");
+    QTest::newRow("another function") << 2 << QByteArray::fromHex("01040401F4FFFFBA3A");
+    QTest::newRow("a register more") << 2 << QByteArray::fromHex("01030601F4FFFF00015095");
 }
 
 void MeasurementTest::rejectedReplies() {
@@ -191,47 +195,67 @@ void MeasurementTest::repliesBelowTheThresholdStayUnseen() {
     QVERIFY(f.comm->waiting.isEmpty());
 }
 
-// A configuration reply moves the address boxes only when it is a whole frame of its kind whose
-// CRC checks out; anything else is counted and shown in red, and the boxes keep their text.
+// A configuration reply moves the address boxes only when it is a whole frame that answers the
+// request sent; anything else is counted and shown in red, and the boxes keep their text. An echo
+// of another value than the one sent says so.
 void MeasurementTest::configurationReplies_data() {
-    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("request"); // change 2 -> 5, read at 7, write 1000 at 2
     QTest::addColumn<QByteArray>("block");
     QTest::addColumn<QString>("address"); // empty: rejected
-    auto row = [](const char *name, int kind, const char *block, const char *address) {
-        QTest::newRow(name) << kind << QByteArray::fromHex(block) << QString::fromLatin1(address);
+    QTest::addColumn<QString>("note");    // the receive box's tooltip
+    auto row = [](const char *name, const char *request, const char *block, const char *address,
+                  const char *note = "") {
+        QTest::newRow(name) << QString::fromLatin1(request) << QByteArray::fromHex(block)
+                            << QString::fromLatin1(address) << QString::fromUtf8(note);
     };
-    row("5: valid echo", 5, "02060B0000054BDE", "5");
-    row("5: bad CRC", 5, "02060B0000054BDF", "");
-    row("5: six noise bytes", 5, "A1B2C3D4E5F6", "");
-    row("5: exception", 5, "01860443A3", "");
-    row("5: cut short", 5, "02060B000005", "");
-    row("6: valid read reply", 6, "07030201F43053", "7");
-    row("6: valid write echo", 6, "02060A0503E89A9E", "2");
-    row("6: bad CRC", 6, "09030201F43054", "");
-    row("6: six noise bytes", 6, "A1B2C3D4E5F6", "");
-    row("6: exception", 6, "018304027331", "");
-    row("6: cut short", 6, "07030201F4", "");
+    row("change: echo", "change", "02060B0000054BDE", "5");
+    row("change: echo from the new address", "change", "05060B0000054A69", "5");
+    row("change: echo of another address", "change", "02060B00002A0A02", "",
+        "模块应答的地址为42，请用读地址核对");
+    row("change: bad CRC", "change", "02060B0000054BDF", "");
+    row("change: six noise bytes", "change", "A1B2C3D4E5F6", "");
+    row("change: cut short", "change", "02060B000005", "");
+    row("read: reply", "read", "07030201F43053", "7");
+    row("read: another module answers", "read", "09030201F45992", "9");
+    row("read: a write's echo", "read", "02060A0503E89A9E", "");
+    row("read: bad CRC", "read", "07030201F43054", "");
+    row("read: exception", "read", "07830220F0", "", "模块拒绝：02 非法数据地址");
+    row("write: echo", "write", "02060A0503E89A9E", "2");
+    row("write: echo of another value", "write", "02060A0503E95B5E", "",
+        "模块应答的值为1001，请用单次核对");
+    row("write: echo from another module", "write", "03060A0503E89B4F", "");
 }
 
 void MeasurementTest::configurationReplies() {
-    QFETCH(int, kind);
+    QFETCH(QString, request);
     QFETCH(QByteArray, block);
     QFETCH(QString, address);
+    QFETCH(QString, note);
     WindowFixture f;
-    f.window->CmdType = qint16(kind);
-    f.comm->deliver(block); // threshold 1 after start-up: every block raises the event
+    if (request == u"change") {
+        f.window->txtSetID[0]->setText(QStringLiteral("2"));
+        f.window->txtSetID[1]->setText(QStringLiteral("5"));
+        f.ui().cmdChangeID->click();
+    } else {
+        f.ui().txtStationID->setText(request == u"read" ? QStringLiteral("7")
+                                                        : QStringLiteral("2"));
+        f.window->txtValue[5]->setText(QStringLiteral("1000"));
+        (request == u"read" ? f.ui().cmdReadAdd : f.ui().cmdSet_3)->click();
+    }
+    const QString source = f.window->txtSetID[0]->text();
+    const QString station = f.ui().txtStationID->text();
+    f.comm->waiting = block; // handled as at the threshold, whatever its length
+    f.comm->raise(CommControl::comEvReceive);
     const bool accepted = !address.isEmpty();
-    QCOMPARE(f.window->txtSetID[0]->text(), accepted ? address : QStringLiteral("1"));
-    QCOMPARE(f.ui().txtStationID->text(), accepted ? address : QStringLiteral("1"));
+    QCOMPARE(f.window->txtSetID[0]->text(), accepted ? address : source);
+    QCOMPARE(f.ui().txtStationID->text(), accepted ? address : station);
     QCOMPARE(f.ui().txtState->palette().color(QPalette::Text) == QColor(255, 0, 0), !accepted);
     QCOMPARE(f.ui().txtState->toPlainText().size(), block.size() * 3);
+    QCOMPARE(f.ui().txtState->toolTip(), note);
+    if (!note.isEmpty())
+        QCOMPARE(f.ui().txtState->accessibleDescription(), note);
     QCOMPARE(f.window->RecCount, 1);
-    for (QLineEdit *box : f.window->txtValue)
-        QCOMPARE(box->text(), QStringLiteral("0"));
     QCOMPARE(f.lamp(), QStringLiteral("imgConnected"));
-    // the red stays until the next reply that decodes (a write echo does for both kinds)
-    f.comm->deliver(f.hex("02060B0000054BDE"));
-    QVERIFY(f.ui().txtState->palette().color(QPalette::Text) != QColor(255, 0, 0));
 }
 
 void MeasurementTest::nothingPendingOnlyShows() {

@@ -107,6 +107,9 @@ void RefusalTest::replyPath() {
     QCOMPARE(f.ui().txtStationID->text(), station);
     QCOMPARE(f.window->txtSetID[0]->text(), present);
     QCOMPARE(f.lamp(), QStringLiteral("imgConnected"));
+    ask(f, what); // the next request empties the box, and what it said of the reply goes with it
+    QCOMPARE(f.ui().txtState->toolTip(), QString());
+    QCOMPARE(f.ui().txtState->accessibleDescription(), QString());
 }
 
 QTEST_MAIN(RefusalTest)

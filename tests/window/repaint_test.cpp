@@ -139,7 +139,7 @@ void RepaintTest::unchangedValueBoxesAreNotRepainted() {
     w.ui().comDoOnce->click();
     QByteArray changed = kReply;
     changed[4] = char(0xC3); // 451 ppm
-    const std::uint16_t crc = modbus::crc16Modbus(changed.left(23));
+    const std::uint16_t crc = modbus::crc16Modbus(modbus::bytesOf(changed.left(23)));
     changed[23] = char(crc & 0xFF);
     changed[24] = char(crc >> 8);
     w.reply(changed);
