@@ -425,15 +425,18 @@ void CliProcessTest::outputThatCannotBeWrittenEndsWithStatus4() {
              QStringLiteral("gx7140r-cli: cannot write standard output: %1\n").arg(reason));
     if (!sizeLimit)
         return;
+    // Cut back to the last whole line: no half line at the end.
     QFile file(output);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
-    QCOMPARE(file.size(), sizeLimit);
-    lines.removeLast(); // the line the limit cut
+    QVERIFY(file.size() <= sizeLimit);
+    QCOMPARE(lines.takeLast(), QString());
     QVERIFY(lines.size() > 2);
     QCOMPARE(lines.takeFirst(), modbus::csvHeader());
-    for (const QString &line : lines)
+    for (const QString &line : lines) {
+        QCOMPARE(csvFields(line).size(), csvFields(modbus::csvHeader()).size());
         QCOMPARE(csvFields(line).value(5), QStringLiteral("accepted"));
+    }
 }
 
 // A port a poll holds: a second run is refused with the holder's number and name, sends nothing,
