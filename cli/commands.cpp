@@ -350,6 +350,11 @@ int runCommand(const Invocation &invocation) {
 
 } // namespace
 
+int refuseClosedOutput() {
+    complain(QStringLiteral("cannot write standard output: it is closed"));
+    return kExitOutput;
+}
+
 int run(const Invocation &invocation) {
     endAtOnceOnInterrupt();
     try {

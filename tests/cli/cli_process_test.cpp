@@ -2,6 +2,7 @@
 // changes in the module, how it fails, and that a usage error sends nothing.
 #include "foreign_lock.h"
 #include "program_runner.h"
+#include "pty_pair.h"
 #include "sim_runner.h"
 
 #include "core/exchange_record.h"
@@ -177,6 +178,8 @@ private slots:
     void namesOfOneDeviceMeetInOneLock();
     void lockFilesOfOtherPrograms_data();
     void lockFilesOfOtherPrograms();
+    void closedStandardStreams_data();
+    void closedStandardStreams();
     void lostAddressChangeEchoIsCheckedAtTheNewAddress_data();
     void lostAddressChangeEchoIsCheckedAtTheNewAddress();
     void interruptEndsAnExchangeAtOnce_data();
@@ -540,6 +543,8 @@ void CliProcessTest::interruptEndsAnExchangeAtOnce_data() {
     QTest::addColumn<int>("signal");
     QTest::newRow("SIGINT") << int(SIGINT);
     QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGQUIT") << int(SIGQUIT);
 }
 
 // A module that never answers and 20 s to wait, twice: the signal ends the run long before
@@ -554,6 +559,9 @@ void CliProcessTest::interruptEndsAnExchangeAtOnce() {
     QTRY_VERIFY_WITH_TIMEOUT(sim.module().requestsSeen() >= 1, 20000);
     const QString lock = lockFileOf(cli.processId());
     QVERIFY(!lock.isEmpty());
+    // A full file fails its write (EFBIG) instead of ending the program; caught, not ignored.
+    QVERIFY(signalInMask(cli.processId(), "SigCgt", SIGXFSZ));
+    QVERIFY(!signalInMask(cli.processId(), "SigIgn", SIGXFSZ));
     ::kill(pid_t(cli.processId()), signal);
     QVERIFY(cli.waitForFinished(10000));
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
@@ -754,6 +762,55 @@ void CliProcessTest::lockFilesOfOtherPrograms() {
                                      "process (%3): remove that file if no program uses the port\n")
                           .arg(sim.path(), lock.path, content));
     QCOMPARE(window.lastOpenRefusal().lock->content, content);
+}
+
+void CliProcessTest::closedStandardStreams_data() {
+    QTest::addColumn<QList<int>>("closed");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("standard output") << QList<int>{1} << 4;
+    QTest::newRow("standard error") << QList<int>{2} << 1;
+    QTest::newRow("both") << QList<int>{1, 2} << 4;
+}
+
+// Started with standard output or error closed, a read of a module that does not answer: /dev/null
+// in the closed one's place, so nothing but the request reaches the line and nothing the lock file;
+// without standard output it stops before anything is opened.
+void CliProcessTest::closedStandardStreams() {
+    QFETCH(QList<int>, closed);
+    QFETCH(int, exitCode);
+    PtyPair pty;
+    QVERIFY(pty.valid());
+    QProcess cli;
+    cli.setChildProcessModifier(closingDescriptors(closed));
+    cli.start(kCli, {"--port", pty.path, "--format", "json", "--timeout", "1000", "--retries", "0",
+                     "read"});
+    QVERIFY(cli.waitForStarted());
+    QByteArray heard;
+    if (exitCode != 4) {
+        QTRY_VERIFY_WITH_TIMEOUT((heard += pty.receive()).size() >= 8, 20000);
+        for (const int descriptor : closed) {
+            QCOMPARE(QFile::symLinkTarget(
+                         QStringLiteral("/proc/%1/fd/%2").arg(cli.processId()).arg(descriptor)),
+                     QStringLiteral("/dev/null"));
+        }
+    }
+    QVERIFY(cli.waitForFinished(20000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), exitCode);
+    heard += pty.receive();
+    QCOMPARE(heard.toHex(), exitCode == 4 ? QByteArray() : QByteArray("01030000000ac5cd"));
+    QVERIFY(!QFile::exists(PortLock::lockFilePath(pty.path)));
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    if (!closed.contains(2))
+        QCOMPARE(err, QStringLiteral("gx7140r-cli: cannot write standard output: it is closed\n"));
+    if (!closed.contains(1)) {
+        // a failed read prints its record as poll does
+        const QJsonObject reading = QJsonDocument::fromJson(out.toUtf8()).object();
+        QCOMPARE(reading[u"status"].toString(), QStringLiteral("rejected"));
+        QCOMPARE(reading[u"address"].toInt(), 1);
+        QVERIFY(out.endsWith(u'\n'));
+    }
 }
 
 QTEST_GUILESS_MAIN(CliProcessTest)
