@@ -5,6 +5,7 @@
 #include "app/signal_quit.h"
 #include "app/translation.h"
 #include "core/port_listing.h"
+#include "core/standard_streams.h"
 #include "serial/qt_comm_control.h"
 
 #include <QApplication>
@@ -22,6 +23,16 @@ QStringList argumentsOf(int argc, char *argv[]) {
 
 void print(FILE *stream, const QString &text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+// What an option prints, refused when the program was started with its standard output closed.
+int printAnswer(const standard_streams::Closed &closed, const QString &text) {
+    if (closed.output) {
+        print(stderr, QStringLiteral("gx7140r-tool: cannot write standard output: it is closed\n"));
+        return kExitFailure;
+    }
+    print(stdout, text);
+    return kExitSuccess;
 }
 
 int editSavedPorts(const ToolCommandLine &commandLine) {
@@ -70,6 +81,9 @@ int runWindow(int argc, char *argv[], const ToolOptions &options, std::unique_pt
 } // namespace
 
 int main(int argc, char *argv[]) {
+    // Before any file is opened: one that took the number of a closed standard stream would get
+    // what is written there (the X connection the error text, and the window never showed).
+    const standard_streams::Closed closed = standard_streams::reopenClosed();
     makeFailedWritesErrors();
     const ToolCommandLine commandLine = parseToolCommandLine(argumentsOf(argc, argv));
     switch (commandLine.action) {
@@ -77,15 +91,13 @@ int main(int argc, char *argv[]) {
         print(stderr, QStringLiteral("gx7140r-tool: %1 (see --help)\n").arg(commandLine.error));
         return kExitUsage;
     case ToolCommandLine::Action::ShowHelp:
-        print(stdout, toolHelpText());
-        return kExitSuccess;
+        return printAnswer(closed, toolHelpText());
     case ToolCommandLine::Action::ShowVersion:
-        print(stdout, toolVersionText());
-        return kExitSuccess;
+        return printAnswer(closed, toolVersionText());
     case ToolCommandLine::Action::ListPorts:
-        print(stdout, portListText(serialDevices(), PortMapping(commandLine.options.ports,
-                                                                SavedPortMapping().load())));
-        return kExitSuccess;
+        return printAnswer(closed,
+                           portListText(serialDevices(), PortMapping(commandLine.options.ports,
+                                                                     SavedPortMapping().load())));
     case ToolCommandLine::Action::EditSavedPorts:
         return editSavedPorts(commandLine);
     case ToolCommandLine::Action::RunWindow:

@@ -1,5 +1,7 @@
 #include "signal_quit.h"
 
+#include "core/standard_streams.h"
+
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
@@ -10,6 +12,7 @@
 
 namespace {
 int signalPipe[2] = {-1, -1};
+constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 
 void onSignal(int) {
     const char byte = 1;
@@ -28,7 +31,7 @@ SignalQuit::SignalQuit(QObject *parent) : QObject(parent) {
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+    for (const int signal : kQuitSignals)
         ::sigaction(signal, &action, nullptr);
 }
 
@@ -37,7 +40,7 @@ SignalQuit::~SignalQuit() {
         return;
     struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+    for (const int signal : kQuitSignals)
         ::sigaction(signal, &fallback, nullptr);
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);
@@ -46,7 +49,7 @@ SignalQuit::~SignalQuit() {
 
 void makeFailedWritesErrors() {
     for (const int signal : {SIGPIPE, SIGXFSZ})
-        ::signal(signal, SIG_IGN);
+        standard_streams::catchWithoutEffect(signal);
 }
 
 void SignalQuit::onSignalByte() {

@@ -31,6 +31,29 @@ inline const QString kSelectPort =
     QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "请选择端口"));
 inline const QString kPortOpenOrInUse =
     QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "串口已打开或被占用！"));
+// The open button's second line, under kPortOpenOrInUse: why the port did not open, when the
+// system tells something more than "in use". %1 is the device.
+inline const QString kPortMissing =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "设备 %1 不存在"));
+inline const QString kPortHeldByProcess =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "%1 被进程 %2（%3）占用"));
+inline const QString kPortHeldByUnnamedProcess =
+    QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "%1 被进程 %2 占用"));
+// %2 the lock file, %3 what it holds.
+inline const QString kPortLockUnreadable = QString::fromUtf8(QT_TRANSLATE_NOOP(
+    "window_texts",
+    "%1 被锁文件 %2 锁住，但其中没有进程号（%3）：确认没有程序在用该串口后删除该文件"));
+// %2 owner, %3 group, %4 mode as ls -l shows it.
+inline const QString kPortOwnerOnly = QString::fromUtf8(QT_TRANSLATE_NOOP(
+    "window_texts", "无权打开 %1（属主 %2，组 %3，权限 %4）：只有属主可以打开；用 udev 规则 "
+                    "GROUP=\"dialout\", MODE=\"0660\" 把它交给 dialout 组（见 "
+                    "99-gx7140r.rules.example）"));
+inline const QString kPortGroupToJoin = QString::fromUtf8(
+    QT_TRANSLATE_NOOP("window_texts", "无权打开 %1（属主 %2，组 %3，权限 %4）：sudo adduser $USER "
+                                      "%3，然后重新登录"));
+inline const QString kPortGroupJoinedSinceLogIn = QString::fromUtf8(QT_TRANSLATE_NOOP(
+    "window_texts",
+    "暂时无权打开 %1（属主 %2，组 %3，权限 %4）：你在登录后才加入 %3 组，请注销后重新登录"));
 inline const QString kPortListPrefix = QStringLiteral("COM");
 // The port list's tooltip: "COM3: /dev/ttyUSB0, USB-Serial CH340".
 inline const QString kPortDescription = QStringLiteral("%1: %2");

@@ -45,6 +45,7 @@ public:
     QString Settings() const override { return settings_; }
     bool PortOpen() const override { return open_; }
     bool setPortOpen(bool open) override { return open_ = open, true; }
+    PortRefusal lastOpenRefusal() const override { return {}; }
     bool setInputMode(int) override { return true; }
     bool setInputLen(int) override { return true; }
     bool setInBufferCount(int) override { return true; }

@@ -3,6 +3,7 @@
 #include "interrupts.h"
 #include "module_master.h"
 #include "record_format.h"
+#include "tcp_address.h"
 
 #include "core/port_access.h"
 
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -35,12 +37,10 @@ QDateTime localNow() {
                                           int(local.tm_gmtoff));
 }
 
-// The whole text handed to the system, the ending signals held meanwhile so that it goes out
-// whole or not at all; errno tells why when it did not.
-bool writeAll(int descriptor, const QString &text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    HeldInterrupts held;
-    for (qsizetype done = 0; done < bytes.size();) {
+// Hands the bytes to the system until all went or a write failed; `done` tells how many went,
+// errno why the rest did not.
+bool writeBytes(int descriptor, const QByteArray &bytes, qsizetype &done) {
+    for (done = 0; done < bytes.size();) {
         const ssize_t written =
             ::write(descriptor, bytes.constData() + done, std::size_t(bytes.size() - done));
         if (written < 0 && errno == EINTR)
@@ -50,6 +50,35 @@ bool writeAll(int descriptor, const QString &text) {
         done += written;
     }
     return true;
+}
+
+// After a write that stopped within a line (a full disk, the file size limit), a regular file is
+// cut back to the end of its last whole line, so that every line in it reads.
+void cutBackToWholeLine(int descriptor, const QByteArray &bytes, qsizetype done) {
+    struct stat facts {};
+    if (done == 0 || ::fstat(descriptor, &facts) != 0 || !S_ISREG(facts.st_mode))
+        return;
+    const qsizetype wholeLines = bytes.lastIndexOf('\n', done - 1) + 1;
+    const off_t end = ::lseek(descriptor, 0, SEEK_CUR);
+    const off_t cutAt = end - off_t(done - wholeLines);
+    if (end >= 0 && cutAt >= 0) {
+        // When even this fails there is nothing more to try; the failed write's reason is told.
+        [[maybe_unused]] const int cut = ::ftruncate(descriptor, cutAt);
+    }
+}
+
+// The whole text handed to the system, the ending signals held meanwhile so that it goes out
+// whole or not at all; errno tells why when it did not. A regular file keeps only whole lines.
+bool writeAll(int descriptor, const QString &text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    HeldInterrupts held;
+    qsizetype done = 0;
+    if (writeBytes(descriptor, bytes, done))
+        return true;
+    const int error = errno;
+    cutBackToWholeLine(descriptor, bytes, done);
+    errno = error;
+    return false;
 }
 
 void complain(const QString &reason) {
@@ -122,10 +151,25 @@ ModuleMaster::Exchange readMeasurement(ModuleMaster &master, int address) {
     return master.readRegisters(address, 0, modbus::kMeasurementRegisterCount);
 }
 
+// A reading that failed, printed as poll prints it (nothing in text), after its reason.
+int failedReading(const Invocation &invocation, const ModuleMaster::Exchange &reply) {
+    const Failure &failure = *reply.failure;
+    if (failure.kind == Failure::Kind::PortGone)
+        return fail(failure);
+    complain(failure.reason);
+    const modbus::ExchangeRecord record = failedRecord(localNow(), modbus::RequestKind::Measurement,
+                                                       invocation.line.address, failure.reason);
+    const QString text =
+        formatRecord(withFrames(record, reply), invocation.format, TextLayout::Block);
+    if (!text.isEmpty())
+        printOut(recordHeader(invocation.format) + text);
+    return statusFor(failure);
+}
+
 int showMeasurement(const Invocation &invocation, ModuleMaster &master) {
     const auto reply = readMeasurement(master, invocation.line.address);
     if (reply.failure)
-        return fail(*reply.failure);
+        return failedReading(invocation, reply);
     return printed(
         invocation,
         withFrames(measurementRecord(localNow(), invocation.line.address, reply.values), reply));
@@ -241,7 +285,9 @@ int scan(const Invocation &invocation) {
             writeAll(STDERR_FILENO, kClearLine);
         setProgressShown(false);
     };
-    printOut(scanHeader(invocation.format));
+    // A Modbus TCP port has no baud rate: one pass, and no rate printed.
+    const bool tcp = isTcpAddress(invocation.line.device);
+    printOut(scanHeader(invocation.format, !tcp));
     int found = 0;
     for (const int baud : invocation.bauds) {
         const auto master = openPort(invocation, baud);
@@ -264,7 +310,8 @@ int scan(const Invocation &invocation) {
             }
             if (!failure || failure->kind == Failure::Kind::Exception) {
                 clearProgress();
-                printOut(formatFind(address, baud, invocation.format));
+                printOut(formatFind(address, tcp ? std::nullopt : std::optional(baud),
+                                    invocation.format));
                 ++found;
             }
         }
@@ -303,6 +350,11 @@ int runCommand(const Invocation &invocation) {
 }
 
 } // namespace
+
+int refuseClosedOutput() {
+    complain(QStringLiteral("cannot write standard output: it is closed"));
+    return kExitOutput;
+}
 
 int run(const Invocation &invocation) {
     endAtOnceOnInterrupt();

@@ -8,4 +8,8 @@ namespace cli {
 
 int run(const Invocation &invocation);
 
+// The run of a program started with its standard output closed: the reason on stderr, and the
+// status of output that cannot be written.
+int refuseClosedOutput();
+
 } // namespace cli

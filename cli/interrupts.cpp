@@ -2,7 +2,6 @@
 
 #include <climits>
 #include <cstring>
-#include <initializer_list>
 #include <unistd.h>
 
 namespace cli {
@@ -13,10 +12,12 @@ char lockPaths[kMostPaths][PATH_MAX];
 volatile sig_atomic_t progressShown = 0;
 constexpr char kClearLine[] = "\r\033[K";
 
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
 sigset_t endingSignals() {
     sigset_t signals;
     sigemptyset(&signals);
-    for (const int signal : {SIGINT, SIGTERM, SIGPIPE})
+    for (const int signal : kEndingSignals)
         sigaddset(&signals, signal);
     return signals;
 }
@@ -39,7 +40,7 @@ void endAtOnceOnInterrupt() {
     struct sigaction action {};
     action.sa_handler = endNow;
     action.sa_mask = endingSignals();
-    for (const int signal : {SIGINT, SIGTERM, SIGPIPE})
+    for (const int signal : kEndingSignals)
         sigaction(signal, &action, nullptr);
 }
 

@@ -2,10 +2,11 @@
 
 #include <csignal>
 
-// SIGINT and SIGTERM end the program at once, also in the middle of an exchange: the handler
-// removes the port's lock files, clears a progress line and exits with the shell's status for the
-// signal. A closed pipe (SIGPIPE) ends it the same way, silently, as it ends any Unix filter.
-// Output is written with these signals held, so that a line is printed whole or not at all.
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT end the program at once, also in the middle of an exchange:
+// the handler removes the port's lock files, clears a progress line and exits with the shell's
+// status for the signal. A closed pipe (SIGPIPE) ends it the same way, silently, as it ends any
+// Unix filter. Output is written with these signals held, so that a line is printed whole or not at
+// all.
 namespace cli {
 
 void endAtOnceOnInterrupt();

@@ -136,20 +136,29 @@ QString formatRecord(const modbus::ExchangeRecord &record, Format format, TextLa
                                        : textLine(record, namedValues(record));
 }
 
-QString scanHeader(Format format) {
-    return format == Format::Csv ? QStringLiteral("address,baud") + modbus::kCsvLineEnd : QString();
+QString scanHeader(Format format, bool withBaud) {
+    if (format != Format::Csv)
+        return {};
+    return (withBaud ? QStringLiteral("address,baud") : QStringLiteral("address")) +
+           modbus::kCsvLineEnd;
 }
 
-QString formatFind(int address, int baud, Format format) {
+QString formatFind(int address, std::optional<int> baud, Format format) {
     switch (format) {
     case Format::Csv:
-        return QStringLiteral("%1,%2").arg(address).arg(baud) + modbus::kCsvLineEnd;
-    case Format::Json:
-        return jsonLine({{QStringLiteral("address"), address}, {QStringLiteral("baud"), baud}});
+        return (baud ? QStringLiteral("%1,%2").arg(address).arg(*baud) : QString::number(address)) +
+               modbus::kCsvLineEnd;
+    case Format::Json: {
+        QJsonObject object{{QStringLiteral("address"), address}};
+        if (baud)
+            object.insert(QStringLiteral("baud"), *baud);
+        return jsonLine(object);
+    }
     case Format::Text:
         break;
     }
-    return QStringLiteral("address %1, %2 baud\n").arg(address).arg(baud);
+    return baud ? QStringLiteral("address %1, %2 baud\n").arg(address).arg(*baud)
+                : QStringLiteral("address %1\n").arg(address);
 }
 
 } // namespace cli

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // What the command line prints of an exchange: a record of the window's log (modbus/
@@ -31,8 +32,8 @@ QString recordHeader(Format format);
 // field name and, for a failure, error; text: the values (a failure is not printed as text).
 QString formatRecord(const modbus::ExchangeRecord &record, Format format, TextLayout layout);
 
-// A module found by the scan.
-QString scanHeader(Format format);
-QString formatFind(int address, int baud, Format format);
+// A module found by the scan, with the rate it answered at (none over Modbus TCP).
+QString scanHeader(Format format, bool withBaud);
+QString formatFind(int address, std::optional<int> baud, Format format);
 
 } // namespace cli

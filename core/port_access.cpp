@@ -82,22 +82,34 @@ QString modeText(unsigned mode) {
     return text;
 }
 
-QString accessText(const DeviceAccess &access) {
+AccessFix accessFix(const DeviceAccess &access) {
     if (!access.known || access.canOpen)
-        return QStringLiteral("read and write");
+        return AccessFix::None;
+    if (!groupMayReadAndWrite(access.mode))
+        return AccessFix::UdevRule;
+    return access.memberSinceLogIn ? AccessFix::LogInAgain : AccessFix::JoinGroup;
+}
+
+QString accessText(const DeviceAccess &access) {
     const QString facts = QStringLiteral("owner %1, group %2, mode %3")
                               .arg(access.owner, access.group, modeText(access.mode));
-    if (!groupMayReadAndWrite(access.mode))
+    switch (accessFix(access)) {
+    case AccessFix::None:
+        break;
+    case AccessFix::UdevRule:
         return QStringLiteral("you cannot open it (%1): only its owner may; a udev rule with "
                               "GROUP=\"dialout\", MODE=\"0660\" gives it to the dialout group "
                               "(see 99-gx7140r.rules.example)")
             .arg(facts);
-    if (access.memberSinceLogIn)
+    case AccessFix::LogInAgain:
         return QStringLiteral("you cannot open it yet (%1): you joined %2 after logging in; log "
                               "out and in again")
             .arg(facts, access.group);
-    return QStringLiteral("you cannot open it (%1): sudo adduser $USER %2, then log in again")
-        .arg(facts, access.group);
+    case AccessFix::JoinGroup:
+        return QStringLiteral("you cannot open it (%1): sudo adduser $USER %2, then log in again")
+            .arg(facts, access.group);
+    }
+    return QStringLiteral("read and write");
 }
 
 QString refusalNote(const QString &path) {

@@ -15,6 +15,11 @@ struct DeviceAccess {
 
 DeviceAccess deviceAccess(const QString &path);
 
+// What mends a refusal: a udev rule when only the owner may open it, else joining its group, or
+// logging in again when the group was joined in this session. None when it can be opened.
+enum class AccessFix { None, UdevRule, JoinGroup, LogInAgain };
+AccessFix accessFix(const DeviceAccess &access);
+
 // "read and write", or the reason with the owner, group and mode and the fix.
 QString accessText(const DeviceAccess &access);
 

@@ -5,6 +5,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QSysInfo>
+
+#include <climits>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
+#endif
 
 namespace {
 
@@ -18,16 +26,145 @@ const QStringList kLockFolders{QStringLiteral("/var/lock"),
                                QStringLiteral("/var/lock/lockdev"),
                                QStringLiteral("/run/lock")};
 
+// A lock file is a line or three; more is not a lock any program here wrote.
+constexpr qint64 kMostLockBytes = 512;
+constexpr qsizetype kMostShownBytes = 40;
+
 // "/dev/pts/3" -> "pts/3", as the serial port names a device; other paths stay whole.
 QString portNameOf(const QString &device) {
     const QString devices = QStringLiteral("/dev/");
     return device.startsWith(devices) ? device.mid(devices.size()) : device;
 }
 
+QString lockFileName(const QString &device) {
+    return QStringLiteral("/LCK..") + portNameOf(device).replace(u'/', u'_');
+}
+
+// The bytes as a C string literal, cut after a few dozen: "\"12ab\\n\"", or "empty".
+QString printable(const QByteArray &bytes) {
+    if (bytes.isEmpty())
+        return QStringLiteral("empty");
+    QString text(u'"');
+    for (const char byte : bytes.first(std::min(bytes.size(), kMostShownBytes))) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (byte == '\n')
+            text += QStringLiteral("\\n");
+        else if (byte == '"' || byte == '\\')
+            text += u'\\' + QChar(byte);
+        else if (code >= 0x20 && code < 0x7f)
+            text += QChar(byte);
+        else
+            text += QStringLiteral("\\x%1").arg(code, 2, 16, QLatin1Char('0'));
+    }
+    text += u'"';
+    return bytes.size() > kMostShownBytes ? text + QStringLiteral("...") : text;
+}
+
+// The process number that starts a lock file's first line: digits, alone or after blanks
+// ("%10d"), and before the program's own words if any ("  1234 minicom user").
+std::optional<qint64> pidOf(const QByteArray &firstLine) {
+    const QByteArray word = firstLine.simplified().split(' ').value(0);
+    if (word.isEmpty() || word.size() > 10)
+        return std::nullopt;
+    for (const char digit : word) {
+        if (digit < '0' || digit > '9')
+            return std::nullopt;
+    }
+    const qint64 pid = word.toLongLong();
+    if (pid <= 0 || pid > INT_MAX)
+        return std::nullopt;
+    return pid;
+}
+
+bool processRuns(qint64 pid) {
+#ifdef Q_OS_UNIX
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+#else
+    Q_UNUSED(pid);
+    return true;
+#endif
+}
+
+// The name the system knows the process by; empty when it does not say.
+QString runningProgram(qint64 pid) {
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    if (!comm.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(comm.readAll().trimmed());
+}
+
+std::optional<LockRefusal> refusalFrom(const QString &path, const LockFileReading &reading) {
+    if (reading.state == LockFileReading::State::Live)
+        return LockRefusal{
+            LockRefusal::Kind::HeldByProcess, path, reading.pid, reading.program, {}};
+    if (reading.state == LockFileReading::State::Unreadable)
+        return LockRefusal{LockRefusal::Kind::UnreadableLock, path, 0, {}, reading.content};
+    return std::nullopt;
+}
+
+std::optional<LockRefusal> clearStaleLockAt(const QString &path) {
+    const LockFileReading reading = readLockFile(path);
+    if (reading.state == LockFileReading::State::Dead)
+        QFile::remove(path);
+    return refusalFrom(path, reading);
+}
+
 } // namespace
 
-QString PortLock::lockFilePath(const QString &device) {
-    const QString fileName = QStringLiteral("/LCK..") + portNameOf(device).replace(u'/', u'_');
+QString LockRefusal::text() const {
+    switch (kind) {
+    case Kind::HeldByProcess:
+        return program.isEmpty()
+                   ? QStringLiteral("in use by process %1").arg(pid)
+                   : QStringLiteral("in use by process %1 (%2)").arg(pid).arg(program);
+    case Kind::UnreadableLock:
+        return QStringLiteral("locked by %1, which names no process (%2): remove that file if no "
+                              "program uses the port")
+            .arg(path, content);
+    case Kind::NoLockFolder:
+        return QStringLiteral("no lock folder can hold a lock for %1").arg(path);
+    case Kind::CannotLock:
+        break;
+    }
+    return QStringLiteral("cannot take its lock %1").arg(path);
+}
+
+LockFileReading readLockFile(const QString &path) {
+    LockFileReading reading;
+    QFile file(path);
+    if (!file.exists())
+        return reading;
+    reading.state = LockFileReading::State::Unreadable;
+    if (!file.open(QIODevice::ReadOnly)) {
+        reading.content = QStringLiteral("unreadable: %1").arg(file.errorString());
+        return reading;
+    }
+    const QByteArray bytes = file.read(kMostLockBytes);
+    const QList<QByteArray> lines = bytes.split('\n');
+    const auto pid = pidOf(lines.value(0));
+    if (!pid) {
+        reading.content = printable(bytes);
+        return reading;
+    }
+    reading.pid = *pid;
+    // Qt's form: the program and the host on the next lines. A process of another host cannot be
+    // looked at from here: it is taken as alive.
+    const QString program = QFileInfo(QString::fromLocal8Bit(lines.value(1).trimmed())).fileName();
+    const QString host = QString::fromLocal8Bit(lines.value(2).trimmed());
+    const bool here = host.isEmpty() || host == QSysInfo::machineHostName();
+    if (here && !processRuns(*pid)) {
+        reading.state = LockFileReading::State::Dead;
+        return reading;
+    }
+    reading.state = LockFileReading::State::Live;
+    reading.program = program.isEmpty() ? runningProgram(*pid) : program;
+    return reading;
+}
+
+namespace port_lock {
+
+QString lockFilePath(const QString &device) {
+    const QString fileName = lockFileName(device);
     for (const QString &folder : kLockFolders) {
         const QFileInfo info(folder);
         if (info.isReadable() && (QFile::exists(folder + fileName) || info.isWritable()))
@@ -36,34 +173,72 @@ QString PortLock::lockFilePath(const QString &device) {
     return {};
 }
 
-PortLock::PortLock(const QString &device) {
-    QStringList devices{device};
-    const QString target = QFileInfo(device).canonicalFilePath();
-    if (!target.isEmpty() && target != device)
+QString deviceBehind(const QString &name) {
+    const QString target = QFileInfo(name).canonicalFilePath();
+    if (target.isEmpty() || lockFileName(target) == lockFileName(name))
+        return {};
+    return target;
+}
+
+std::optional<LockRefusal> clearStaleLock(const QString &name) {
+    const QString path = lockFilePath(name);
+    return path.isEmpty() ? std::nullopt : clearStaleLockAt(path);
+}
+
+std::optional<LockRefusal> holderOf(const QString &name) {
+    for (const QString &device : {name, deviceBehind(name)}) {
+        const QString path = device.isEmpty() ? QString() : lockFilePath(device);
+        if (path.isEmpty())
+            continue;
+        if (auto refusal = refusalFrom(path, readLockFile(path)))
+            return refusal;
+    }
+    return std::nullopt;
+}
+
+} // namespace port_lock
+
+PortLock::PortLock(const QString &device, Names names) {
+    QStringList devices;
+    if (names == Names::GivenAndDevice)
+        devices << device;
+    if (const QString target = port_lock::deviceBehind(device); !target.isEmpty())
         devices << target;
     for (const QString &name : devices) {
-        const QString path = lockFilePath(name);
-        if (path.isEmpty()) {
-            error_ = QStringLiteral("no lock folder can hold a lock for %1").arg(name);
+        if (!lock(name))
             return;
-        }
-        auto lock = std::make_unique<QLockFile>(path);
-        if (!lock->tryLock(0)) {
-            Holder holder;
-            if (lock->error() == QLockFile::LockFailedError &&
-                lock->getLockInfo(&holder.pid, nullptr, &holder.program)) {
-                error_ = QStringLiteral("in use by process %1 (%2)")
-                             .arg(holder.pid)
-                             .arg(QFileInfo(holder.program).fileName());
-                holder_ = holder;
-            } else {
-                error_ = QStringLiteral("cannot take its lock %1").arg(path);
-            }
-            return;
-        }
-        locks_.push_back(std::move(lock));
-        paths_ << path;
     }
 }
 
 PortLock::~PortLock() = default;
+
+bool PortLock::lock(const QString &name) {
+    const QString path = lockFilePath(name);
+    if (path.isEmpty()) {
+        refuse({LockRefusal::Kind::NoLockFolder, name, 0, {}, {}});
+        return false;
+    }
+    if (auto refusal = clearStaleLockAt(path)) {
+        refuse(*refusal);
+        return false;
+    }
+    auto lock = std::make_unique<QLockFile>(path);
+    if (!lock->tryLock(0)) {
+        // Another program took it since it was read.
+        const auto refusal = refusalFrom(path, readLockFile(path));
+        refuse(refusal.value_or(LockRefusal{LockRefusal::Kind::CannotLock, path, 0, {}, {}}));
+        return false;
+    }
+    locks_.push_back(std::move(lock));
+    paths_ << path;
+    return true;
+}
+
+void PortLock::refuse(LockRefusal refusal) {
+    if (refusal.kind == LockRefusal::Kind::HeldByProcess)
+        holder_ = Holder{refusal.pid, refusal.program};
+    error_ = refusal.text();
+    refusal_ = std::move(refusal);
+    locks_.clear();
+    paths_.clear();
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/port_refusal.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -32,6 +34,8 @@ public:
     virtual QString Settings() const = 0;
     virtual bool PortOpen() const = 0;
     virtual bool setPortOpen(bool open) = 0;
+    // Why the last attempt to open the port failed, as far as the system tells.
+    virtual PortRefusal lastOpenRefusal() const = 0;
     virtual bool setInputMode(int mode) = 0;
     virtual bool setInputLen(int length) = 0;
     virtual bool setInBufferCount(int count) = 0;  // 0 discards the received, unread bytes

@@ -1,18 +1,67 @@
 // The port list, the baud list, the open and close buttons.
 #include "app/frm_main.h"
 #include "core/numeric_text.h"
+#include "core/port_refusal.h"
 #include "serial/comm_control.h"
 
 #include <cmath>
 
 using namespace window_texts;
 
+namespace {
+
+QString accessLine(const PortRefusal &refusal) {
+    const DeviceAccess &access = refusal.access;
+    const QString mode = modeText(access.mode);
+    switch (accessFix(access)) {
+    case AccessFix::UdevRule:
+        return shown(kPortOwnerOnly).arg(refusal.device, access.owner, access.group, mode);
+    case AccessFix::JoinGroup:
+        return shown(kPortGroupToJoin).arg(refusal.device, access.owner, access.group, mode);
+    case AccessFix::LogInAgain:
+        return shown(kPortGroupJoinedSinceLogIn)
+            .arg(refusal.device, access.owner, access.group, mode);
+    case AccessFix::None:
+        break;
+    }
+    return {};
+}
+
+QString lockLine(const PortRefusal &refusal) {
+    const LockRefusal &lock = *refusal.lock;
+    if (lock.kind == LockRefusal::Kind::UnreadableLock)
+        return shown(kPortLockUnreadable).arg(refusal.device, lock.path, lock.content);
+    const QString pid = QString::number(lock.pid);
+    if (lock.program.isEmpty())
+        return shown(kPortHeldByUnnamedProcess).arg(refusal.device, pid);
+    return shown(kPortHeldByProcess).arg(refusal.device, pid, lock.program);
+}
+
+// The line that names why the port did not open; empty when all that is known is "in use".
+QString refusalLine(const PortRefusal &refusal) {
+    switch (refusal.cause) {
+    case PortRefusal::Cause::NoDevice:
+        return shown(kPortMissing).arg(refusal.device);
+    case PortRefusal::Cause::NoPermission:
+        return accessLine(refusal);
+    case PortRefusal::Cause::Locked:
+        return lockLine(refusal);
+    case PortRefusal::Cause::Unknown:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
 void frmMain::Combo1_Click() {
     choosePort();
     // A port left closed (absent, in use, refused) shows red at once, without a message; an open
-    // one keeps whatever the lamp showed.
+    // one is no longer shown red (a port that failed before may open now), else keeps its lamp.
     if (!MSComm1.PortOpen())
         bringToFront(ui.imgNotConnected);
+    else if (frontLamp() == ui.imgNotConnected)
+        bringToFront(ui.imgConnected);
 }
 
 void frmMain::choosePort() {
@@ -59,11 +108,13 @@ void frmMain::cmdCom_Click() {
         bringToFront(ui.imgConnected);
         ok = MSComm1.setPortOpen(false);
     }
-    ok = ok && MSComm1.setPortOpen(true);
-    if (!ok) {
-        bringToFront(ui.imgNotConnected);
-        showMessage(kPortOpenOrInUse, kErrorNoticeTitle, MessageIcon::Exclamation);
-    }
+    if (ok && MSComm1.setPortOpen(true))
+        return;
+    bringToFront(ui.imgNotConnected);
+    // Under the message, why the open failed when the system tells more than "in use".
+    const QString why = ok ? refusalLine(MSComm1.lastOpenRefusal()) : QString();
+    const QString text = why.isEmpty() ? kPortOpenOrInUse : shown(kPortOpenOrInUse) + u'\n' + why;
+    showMessage(text, kErrorNoticeTitle, MessageIcon::Exclamation);
 }
 
 void frmMain::Command1_Click() {

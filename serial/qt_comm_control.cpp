@@ -75,25 +75,52 @@ bool QtCommControl::setSettings(const QString &settings) {
 
 bool QtCommControl::setPortOpen(bool open) {
     if (!open) {
-        if (port_.isOpen())
-            port_.close();
+        closePort();
         lossPending_ = false;
         return true;
     }
+    refusal_ = {};
     if (port_.isOpen())
         return false;
-    port_.setPortName(portName_(commPort_));
-    if (!applyLineSettings(lineSettings_))
+    const QString name = portName_(commPort_);
+    port_.setPortName(name);
+    if (!applyLineSettings(lineSettings_) || !lockBeforeOpen(name))
         return false;
     if (!port_.open(QIODevice::ReadWrite)) {
         port_.clearError();
+        deviceLock_.reset();
+        refusal_ = portRefusal(name);
         return false;
     }
     if (!applyLineSettings(lineSettings_)) {
-        port_.close();
+        closePort();
         return false;
     }
     return true;
+}
+
+// Another program's lock on the name is judged here, not by Qt's serial port (which takes over a
+// live lock in another program's form). A link and the device it leads to meet in the device's
+// lock, taken here; the name's own lock is the serial port's (a second lock of one file in one
+// process would make the port refuse to open).
+bool QtCommControl::lockBeforeOpen(const QString &name) {
+    if (const auto refusal = port_lock::clearStaleLock(name)) {
+        refusal_ = lockedPort(name, *refusal);
+        return false;
+    }
+    auto lock = std::make_unique<PortLock>(name, PortLock::Names::DeviceBehind);
+    if (!lock->isLocked()) {
+        refusal_ = lockedPort(name, *lock->refusal());
+        return false;
+    }
+    deviceLock_ = std::move(lock);
+    return true;
+}
+
+void QtCommControl::closePort() {
+    if (port_.isOpen())
+        port_.close();
+    deviceLock_.reset();
 }
 
 bool QtCommControl::setInputMode(int mode) {
@@ -178,7 +205,7 @@ void QtCommControl::closeLostDevice() {
     if (!lossPending_)
         return;
     lossPending_ = false;
-    port_.close();
+    closePort();
     port_.clearError();
     commEvent_ = comEventDeviceLost;
     emit OnComm();

@@ -2,11 +2,13 @@
 
 #include "comm_control.h"
 #include "core/line_settings.h"
+#include "core/port_lock.h"
 #include "core/port_mapping.h"
 
 #include <QSerialPort>
 
 #include <functional>
+#include <memory>
 
 // The serial control over QSerialPort.
 class QtCommControl final : public CommControl {
@@ -28,6 +30,7 @@ public:
     QString Settings() const override { return settingsText_; }
     bool PortOpen() const override { return port_.isOpen(); }
     bool setPortOpen(bool open) override;
+    PortRefusal lastOpenRefusal() const override { return refusal_; }
     bool setInputMode(int mode) override;
     bool setInputLen(int length) override;
     bool setInBufferCount(int count) override;
@@ -45,11 +48,17 @@ public:
 
 private:
     bool applyLineSettings(const LineSettings &settings);
+    bool lockBeforeOpen(const QString &name);
+    void closePort();
     void onReadyRead();
     void onErrorOccurred(QSerialPort::SerialPortError error);
     void closeLostDevice();
 
+    // The lock of the device a link leads to; Qt's serial port locks the name it opens. Declared
+    // first: it goes after the port is closed.
+    std::unique_ptr<PortLock> deviceLock_;
     QSerialPort port_;
+    PortRefusal refusal_;
     PortNameMapper portName_;
     int commPort_ = 1;
     LineSettings lineSettings_;

@@ -433,5 +433,33 @@
         <source>模块应答的寄存器为%1，值为%2</source>
         <translation>The module answered for register %1 with value %2</translation>
     </message>
+    <message>
+        <source>设备 %1 不存在</source>
+        <translation>No such device: %1</translation>
+    </message>
+    <message>
+        <source>%1 被进程 %2（%3）占用</source>
+        <translation>%1 is in use by process %2 (%3)</translation>
+    </message>
+    <message>
+        <source>%1 被进程 %2 占用</source>
+        <translation>%1 is in use by process %2</translation>
+    </message>
+    <message>
+        <source>%1 被锁文件 %2 锁住，但其中没有进程号（%3）：确认没有程序在用该串口后删除该文件</source>
+        <translation>%1 is locked by %2, which names no process (%3): remove that file if no program uses the port</translation>
+    </message>
+    <message>
+        <source>无权打开 %1（属主 %2，组 %3，权限 %4）：只有属主可以打开；用 udev 规则 GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot; 把它交给 dialout 组（见 99-gx7140r.rules.example）</source>
+        <translation>You cannot open %1 (owner %2, group %3, mode %4): only its owner may; a udev rule with GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot; gives it to the dialout group (see 99-gx7140r.rules.example)</translation>
+    </message>
+    <message>
+        <source>无权打开 %1（属主 %2，组 %3，权限 %4）：sudo adduser $USER %3，然后重新登录</source>
+        <translation>You cannot open %1 (owner %2, group %3, mode %4): sudo adduser $USER %3, then log in again</translation>
+    </message>
+    <message>
+        <source>暂时无权打开 %1（属主 %2，组 %3，权限 %4）：你在登录后才加入 %3 组，请注销后重新登录</source>
+        <translation>You cannot open %1 yet (owner %2, group %3, mode %4): you joined %3 after logging in; log out and in again</translation>
+    </message>
 </context>
 </TS>

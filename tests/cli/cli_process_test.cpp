@@ -1,14 +1,18 @@
 // gx7140r-cli as scripts run it, against the simulated module on a pty: what it prints, what it
 // changes in the module, how it fails, and that a usage error sends nothing.
+#include "foreign_lock.h"
 #include "program_runner.h"
+#include "pty_pair.h"
 #include "sim_runner.h"
 
 #include "core/exchange_record.h"
 #include "core/port_lock.h"
+#include "serial/qt_comm_control.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -55,6 +59,46 @@ int acceptedLines(const QString &out) {
 }
 
 using Run = ProgramRun;
+
+// Names of one device in a folder of the test's own: a link to it, a link to that link, a link as
+// udev makes them in /dev/serial/by-id (relative), and the device itself. The lock files of the
+// folder's names go with it.
+struct NamesOfOneDevice {
+    QTemporaryDir folder;
+    QMap<QString, QString> names;
+    explicit NamesOfOneDevice(const QString &device) {
+        const QString link = folder.filePath("link");
+        const QString byIdFolder = folder.filePath("by-id");
+        const QString byId = byIdFolder + "/usb-1a86_USB_Serial-if00-port0";
+        QDir().mkpath(byIdFolder);
+        makeLink(device, link);
+        makeLink(link, folder.filePath("link-to-link"));
+        makeLink(QDir(byIdFolder).relativeFilePath(device), byId);
+        names = {{"link", link},
+                 {"link to link", folder.filePath("link-to-link")},
+                 {"by-id", byId},
+                 {"device", device}};
+    }
+    ~NamesOfOneDevice() {
+        for (const QString &name : names) {
+            if (name.startsWith(folder.path()))
+                QFile::remove(PortLock::lockFilePath(name));
+        }
+    }
+    // The lock files of every name that are there.
+    QStringList lockFiles() const {
+        QStringList present;
+        for (const QString &name : names) {
+            if (QFile::exists(PortLock::lockFilePath(name)))
+                present << PortLock::lockFilePath(name);
+        }
+        return present;
+    }
+    static void makeLink(const QString &target, const QString &link) {
+        QVERIFY(::symlink(QFile::encodeName(target).constData(),
+                          QFile::encodeName(link).constData()) == 0);
+    }
+};
 
 Run runCli(const QStringList &arguments, const QString &configHome = QDir::tempPath()) {
     return runProgram(kCli, arguments, environment(configHome));
@@ -130,7 +174,12 @@ private slots:
     void outputThatCannotBeWrittenEndsWithStatus4();
     void aSecondCommandLineIsRefused();
     void theWindowAndTheCommandLineRefuseEachOther();
-    void aStaleLockIsTakenOver();
+    void namesOfOneDeviceMeetInOneLock_data();
+    void namesOfOneDeviceMeetInOneLock();
+    void lockFilesOfOtherPrograms_data();
+    void lockFilesOfOtherPrograms();
+    void closedStandardStreams_data();
+    void closedStandardStreams();
     void lostAddressChangeEchoIsCheckedAtTheNewAddress_data();
     void lostAddressChangeEchoIsCheckedAtTheNewAddress();
     void interruptEndsAnExchangeAtOnce_data();
@@ -379,15 +428,18 @@ void CliProcessTest::outputThatCannotBeWrittenEndsWithStatus4() {
              QStringLiteral("gx7140r-cli: cannot write standard output: %1\n").arg(reason));
     if (!sizeLimit)
         return;
+    // Cut back to the last whole line: no half line at the end.
     QFile file(output);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
-    QCOMPARE(file.size(), sizeLimit);
-    lines.removeLast(); // the line the limit cut
+    QVERIFY(file.size() <= sizeLimit);
+    QCOMPARE(lines.takeLast(), QString());
     QVERIFY(lines.size() > 2);
     QCOMPARE(lines.takeFirst(), modbus::csvHeader());
-    for (const QString &line : lines)
+    for (const QString &line : lines) {
+        QCOMPARE(csvFields(line).size(), csvFields(modbus::csvHeader()).size());
         QCOMPARE(csvFields(line).value(5), QStringLiteral("accepted"));
+    }
 }
 
 // A port a poll holds: a second run is refused with the holder's number and name, sends nothing,
@@ -452,27 +504,6 @@ void CliProcessTest::theWindowAndTheCommandLineRefuseEachOther() {
     QCOMPARE(sim.module().framesHeard() - heardBefore, 100);
 }
 
-// A lock file left by a process that is gone does not keep the port.
-void CliProcessTest::aStaleLockIsTakenOver() {
-    SimRunner sim;
-    QVERIFY(sim.ok());
-    QProcess gone;
-    gone.start(QStringLiteral("true"));
-    QVERIFY(gone.waitForStarted());
-    const qint64 pid = gone.processId();
-    QVERIFY(gone.waitForFinished(20000));
-    const QString path = PortLock::lockFilePath(sim.path());
-    QFile lock(path);
-    QVERIFY(lock.open(QIODevice::WriteOnly));
-    lock.write(QByteArray::number(pid) + "\ngx7140r-tool\n" + QSysInfo::machineHostName().toUtf8() +
-               "\n");
-    lock.close();
-    const int exitCode = runOn(sim, {"address"}).exitCode;
-    const bool left = QFile::remove(path);
-    QCOMPARE(exitCode, 0);
-    QVERIFY(!left);
-}
-
 void CliProcessTest::lostAddressChangeEchoIsCheckedAtTheNewAddress_data() {
     QTest::addColumn<int>("fault");
     QTest::addColumn<int>("every");
@@ -512,6 +543,8 @@ void CliProcessTest::interruptEndsAnExchangeAtOnce_data() {
     QTest::addColumn<int>("signal");
     QTest::newRow("SIGINT") << int(SIGINT);
     QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGQUIT") << int(SIGQUIT);
 }
 
 // A module that never answers and 20 s to wait, twice: the signal ends the run long before
@@ -526,6 +559,9 @@ void CliProcessTest::interruptEndsAnExchangeAtOnce() {
     QTRY_VERIFY_WITH_TIMEOUT(sim.module().requestsSeen() >= 1, 20000);
     const QString lock = lockFileOf(cli.processId());
     QVERIFY(!lock.isEmpty());
+    // A full file fails its write (EFBIG) instead of ending the program; caught, not ignored.
+    QVERIFY(signalInMask(cli.processId(), "SigCgt", SIGXFSZ));
+    QVERIFY(!signalInMask(cli.processId(), "SigIgn", SIGXFSZ));
     ::kill(pid_t(cli.processId()), signal);
     QVERIFY(cli.waitForFinished(10000));
     QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
@@ -583,6 +619,198 @@ void CliProcessTest::helpVersionAndNoGuiLibraries() {
     QVERIFY2(!needed.contains(QStringLiteral("Qt6Gui")) &&
                  !needed.contains(QStringLiteral("Qt6Widgets")),
              qPrintable(needed));
+}
+
+void CliProcessTest::namesOfOneDeviceMeetInOneLock_data() {
+    QTest::addColumn<bool>("windowFirst");
+    QTest::addColumn<QString>("firstName");
+    QTest::addColumn<QString>("secondName");
+    const auto row = [](bool windowFirst, const char *first, const char *second) {
+        const QString name = QStringLiteral("%1 on %2, %3 on %4")
+                                 .arg(windowFirst ? "window" : "command line", first,
+                                      windowFirst ? "command line" : "window", second);
+        QTest::newRow(qPrintable(name)) << windowFirst << first << second;
+    };
+    row(true, "link", "device");
+    row(true, "device", "link");
+    row(true, "link to link", "by-id");
+    row(true, "by-id", "link to link");
+    row(false, "link", "device");
+    row(false, "device", "by-id");
+    row(false, "by-id", "link to link");
+    row(false, "link to link", "link");
+}
+
+// The window's serial control and the command line on two names of one device: whichever comes
+// second is refused, the first keeps the line to itself, and no lock is left behind.
+void CliProcessTest::namesOfOneDeviceMeetInOneLock() {
+    QFETCH(bool, windowFirst);
+    QFETCH(QString, firstName);
+    QFETCH(QString, secondName);
+    SimRunner sim;
+    QVERIFY(sim.ok());
+    NamesOfOneDevice device(sim.path());
+    const QString first = device.names.value(firstName);
+    const QString second = device.names.value(secondName);
+    QtCommControl window([&](int) { return windowFirst ? first : second; });
+    if (windowFirst) {
+        QVERIFY(window.setPortOpen(true));
+        const Run refused = runCli({"--port", second, "read"});
+        QCOMPARE(refused.exitCode, 3);
+        QVERIFY2(refused.err.contains(QStringLiteral("is in use by process %1 (%2)")
+                                          .arg(QCoreApplication::applicationPid())
+                                          .arg(QCoreApplication::applicationName())),
+                 qPrintable(refused.err));
+        QCOMPARE(sim.module().framesHeard(), 0);
+    } else {
+        QProcess cli;
+        startPoll(cli, first, 20, QDir::tempPath());
+        QVERIFY(cli.waitForStarted());
+        const auto endCli = qScopeGuard([&cli] { // by SIGTERM, so that no lock stays behind
+            cli.terminate();
+            cli.waitForFinished();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(sim.module().requestsAnswered() >= 1, 20000);
+        QVERIFY(!window.setPortOpen(true));
+        const PortRefusal refusal = window.lastOpenRefusal();
+        QCOMPARE(refusal.cause, PortRefusal::Cause::Locked);
+        QCOMPARE(refusal.lock->pid, cli.processId());
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(acceptedLines(QString::fromUtf8(cli.readAllStandardOutput())), 20);
+        QCOMPARE(sim.module().framesHeard(), 20);
+        QVERIFY(window.setPortOpen(true)); // free again
+    }
+    QVERIFY(window.setPortOpen(false));
+    QCOMPARE(device.lockFiles(), QStringList());
+}
+
+void CliProcessTest::lockFilesOfOtherPrograms_data() {
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<bool>("alive");      // the process the lock names
+    QTest::addColumn<QString>("program"); // empty: the port is taken over
+    QTest::addColumn<QString>("content"); // of a lock naming no process, as told
+    for (const bool alive : {true, false}) {
+        const char *state = alive ? "live" : "dead";
+        const QString program = alive ? "%1" : "";
+        QTest::addRow("Qt's, %s", state) << "qt" << alive << program.arg("minicom") << "";
+        QTest::addRow("ten characters, %s", state) << "ten" << alive << program.arg("sleep") << "";
+        QTest::addRow("bare number, %s", state) << "bare" << alive << program.arg("sleep") << "";
+    }
+    QTest::newRow("binary") << "binary" << true << ""
+                            << "\"\\x01\\x02\\x00\\x00\"";
+    QTest::newRow("garbage") << "garbage" << true << ""
+                             << "\"not a pid\\n\"";
+    QTest::newRow("empty") << "empty" << true << ""
+                           << "empty";
+}
+
+// A lock another program left in its own form: a live process holds the port whatever the form,
+// a dead one's lock is taken over, and one whose holder cannot be read is refused and left as it
+// is; the command line and the window's serial control alike.
+void CliProcessTest::lockFilesOfOtherPrograms() {
+    QFETCH(QString, form);
+    QFETCH(bool, alive);
+    QFETCH(QString, program);
+    QFETCH(QString, content);
+    SimRunner sim;
+    QVERIFY(sim.ok());
+    QProcess holder;
+    holder.start(alive ? QStringLiteral("sleep") : QStringLiteral("true"),
+                 alive ? QStringList{"60"} : QStringList{});
+    QVERIFY(holder.waitForStarted());
+    const qint64 pid = holder.processId();
+    if (!alive)
+        QVERIFY(holder.waitForFinished(20000));
+    const QByteArray number = QByteArray::number(pid);
+    const QMap<QString, QByteArray> forms{
+        {"qt", number + "\nminicom\n" + QSysInfo::machineHostName().toUtf8() + "\n"},
+        {"ten", number.rightJustified(10) + "\n"},
+        {"bare", number},
+        {"binary", QByteArray("\x01\x02\x00\x00", 4)},
+        {"garbage", "not a pid\n"},
+        {"empty", ""}};
+    ForeignLock lock(sim.path(), forms.value(form));
+
+    const Run run = runOn(sim, {"address"});
+    QtCommControl window([&](int) { return sim.path(); });
+    lock.write(); // as it was, also where the command line took it over
+    const bool opened = window.setPortOpen(true);
+    holder.kill();
+    holder.waitForFinished();
+    if (program.isEmpty() && content.isEmpty()) {
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(opened);
+        QVERIFY(window.setPortOpen(false));
+        QVERIFY(!QFile::exists(lock.path));
+        return;
+    }
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY(!opened);
+    QCOMPARE(window.lastOpenRefusal().cause, PortRefusal::Cause::Locked);
+    QCOMPARE(sim.module().framesHeard(), 0);
+    QVERIFY(lock.untouched());
+    if (!program.isEmpty()) {
+        QCOMPARE(run.err, QStringLiteral("gx7140r-cli: %1 is in use by process %2 (%3)\n")
+                              .arg(sim.path())
+                              .arg(pid)
+                              .arg(program));
+        QCOMPARE(window.lastOpenRefusal().lock->pid, pid);
+        return;
+    }
+    QCOMPARE(run.err, QStringLiteral("gx7140r-cli: cannot open %1: locked by %2, which names no "
+                                     "process (%3): remove that file if no program uses the port\n")
+                          .arg(sim.path(), lock.path, content));
+    QCOMPARE(window.lastOpenRefusal().lock->content, content);
+}
+
+void CliProcessTest::closedStandardStreams_data() {
+    QTest::addColumn<QList<int>>("closed");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("standard output") << QList<int>{1} << 4;
+    QTest::newRow("standard error") << QList<int>{2} << 1;
+    QTest::newRow("both") << QList<int>{1, 2} << 4;
+}
+
+// Started with standard output or error closed, a read of a module that does not answer: /dev/null
+// in the closed one's place, so nothing but the request reaches the line and nothing the lock file;
+// without standard output it stops before anything is opened.
+void CliProcessTest::closedStandardStreams() {
+    QFETCH(QList<int>, closed);
+    QFETCH(int, exitCode);
+    PtyPair pty;
+    QVERIFY(pty.valid());
+    QProcess cli;
+    cli.setChildProcessModifier(closingDescriptors(closed));
+    cli.start(kCli, {"--port", pty.path, "--format", "json", "--timeout", "1000", "--retries", "0",
+                     "read"});
+    QVERIFY(cli.waitForStarted());
+    QByteArray heard;
+    if (exitCode != 4) {
+        QTRY_VERIFY_WITH_TIMEOUT((heard += pty.receive()).size() >= 8, 20000);
+        for (const int descriptor : closed) {
+            QCOMPARE(QFile::symLinkTarget(
+                         QStringLiteral("/proc/%1/fd/%2").arg(cli.processId()).arg(descriptor)),
+                     QStringLiteral("/dev/null"));
+        }
+    }
+    QVERIFY(cli.waitForFinished(20000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), exitCode);
+    heard += pty.receive();
+    QCOMPARE(heard.toHex(), exitCode == 4 ? QByteArray() : QByteArray("01030000000ac5cd"));
+    QVERIFY(!QFile::exists(PortLock::lockFilePath(pty.path)));
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    if (!closed.contains(2))
+        QCOMPARE(err, QStringLiteral("gx7140r-cli: cannot write standard output: it is closed\n"));
+    if (!closed.contains(1)) {
+        // a failed read prints its record as poll does
+        const QJsonObject reading = QJsonDocument::fromJson(out.toUtf8()).object();
+        QCOMPARE(reading[u"status"].toString(), QStringLiteral("rejected"));
+        QCOMPARE(reading[u"address"].toInt(), 1);
+        QVERIFY(out.endsWith(u'\n'));
+    }
 }
 
 QTEST_GUILESS_MAIN(CliProcessTest)

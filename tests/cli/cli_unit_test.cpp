@@ -286,10 +286,27 @@ TEST(RecordFormat, EveryFormatOfEveryRecord) {
         EXPECT_EQ(formatRecord(c.record, c.format, c.layout).toStdString(), c.expected);
     EXPECT_EQ(recordHeader(Format::Csv), modbus::csvHeader() + "\r\n");
     EXPECT_EQ(recordHeader(Format::Json), QString());
-    EXPECT_EQ(scanHeader(Format::Csv) + formatFind(17, 4800, Format::Csv),
-              "address,baud\r\n17,4800\r\n");
-    EXPECT_EQ(formatFind(17, 4800, Format::Json), "{\"address\":17,\"baud\":4800}\n");
-    EXPECT_EQ(formatFind(17, 4800, Format::Text), "address 17, 4800 baud\n");
+}
+
+// A module the scan found: at its rate on a serial line, with no rate over Modbus TCP.
+TEST(RecordFormat, ScanFinds) {
+    struct Case {
+        Format format;
+        std::optional<int> baud;
+        const char *expected; // header and line
+    };
+    const Case cases[] = {
+        {Format::Csv, 4800, "address,baud\r\n17,4800\r\n"},
+        {Format::Json, 4800, "{\"address\":17,\"baud\":4800}\n"},
+        {Format::Text, 4800, "address 17, 4800 baud\n"},
+        {Format::Csv, std::nullopt, "address\r\n17\r\n"},
+        {Format::Json, std::nullopt, "{\"address\":17}\n"},
+        {Format::Text, std::nullopt, "address 17\n"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ((scanHeader(c.format, c.baud.has_value()) + formatFind(17, c.baud, c.format))
+                      .toStdString(),
+                  c.expected);
 }
 
 } // namespace

@@ -49,6 +49,10 @@ class ToolProcessTest : public QObject {
 private slots:
     void answersWithoutADisplay_data();
     void answersWithoutADisplay();
+    void answersWithStandardOutputClosed_data();
+    void answersWithStandardOutputClosed();
+    void windowWithClosedStandardStreams_data();
+    void windowWithClosedStandardStreams();
     void usageErrors_data();
     void usageErrors();
     void savedMappingEditedAndPrinted();
@@ -81,6 +85,73 @@ void ToolProcessTest::answersWithoutADisplay() {
     QVERIFY(!run.out.isEmpty());
     if (!firstLine.isEmpty())
         QCOMPARE(run.out.section(u'\n', 0, 0), firstLine);
+}
+
+void ToolProcessTest::answersWithStandardOutputClosed_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QList<int>>("closed");
+    for (const char *option : {"--help", "--version", "--list-ports"}) {
+        QTest::addRow("%s, standard output closed", option) << option << QList<int>{1};
+        QTest::addRow("%s, standard output and error closed", option) << option << QList<int>{1, 2};
+    }
+}
+
+// An answer with nowhere to go is a failure: exit status 1, the reason where it can be told.
+void ToolProcessTest::answersWithStandardOutputClosed() {
+    QFETCH(QString, option);
+    QFETCH(QList<int>, closed);
+    QProcess tool;
+    tool.setProcessEnvironment(noDisplay(config_.path()));
+    tool.setChildProcessModifier(closingDescriptors(closed));
+    tool.start(kTool, {option});
+    QVERIFY(tool.waitForFinished(20000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 1);
+    QCOMPARE(QString::fromLocal8Bit(tool.readAllStandardError()),
+             closed.contains(2)
+                 ? QString()
+                 : QStringLiteral("gx7140r-tool: cannot write standard output: it is closed\n"));
+}
+
+void ToolProcessTest::windowWithClosedStandardStreams_data() {
+    QTest::addColumn<QList<int>>("closed");
+    QTest::newRow("standard output") << QList<int>{1};
+    QTest::newRow("standard error") << QList<int>{2};
+    QTest::newRow("both") << QList<int>{1, 2};
+}
+
+// Started with standard streams closed, the window runs on /dev/null in their place: nothing it
+// writes there reaches its port (or its lock file), and it ends on SIGTERM as a close does.
+void ToolProcessTest::windowWithClosedStandardStreams() {
+    QFETCH(QList<int>, closed);
+    PtyPair pty;
+    QVERIFY(pty.valid());
+    QProcessEnvironment env = noDisplay(config_.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    tool.setChildProcessModifier(closingDescriptors(closed));
+    tool.start(kTool, {"--port", "COM1=" + pty.path});
+    QVERIFY(tool.waitForStarted());
+    QString lock;
+    QTRY_VERIFY_WITH_TIMEOUT(!(lock = lockFileOf(tool.processId())).isEmpty(), 15000);
+    for (const int descriptor : closed) {
+        QCOMPARE(QFile::symLinkTarget(
+                     QStringLiteral("/proc/%1/fd/%2").arg(tool.processId()).arg(descriptor)),
+                 QStringLiteral("/dev/null"));
+    }
+    // The product link's browser gets SIGXFSZ and SIGPIPE as they should be: caught here, so
+    // reset when it starts, where an ignored signal would stay ignored.
+    for (const int signal : {SIGXFSZ, SIGPIPE}) {
+        QVERIFY(!signalInMask(tool.processId(), "SigIgn", signal));
+        QVERIFY(signalInMask(tool.processId(), "SigCgt", signal));
+    }
+    ::kill(pid_t(tool.processId()), SIGTERM);
+    QVERIFY(tool.waitForFinished(15000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 0);
+    QCOMPARE(pty.receive(), QByteArray());
+    QVERIFY2(!QFile::exists(lock), qPrintable(lock));
 }
 
 void ToolProcessTest::usageErrors_data() {
@@ -148,6 +219,7 @@ void ToolProcessTest::signalsEndTheProgramLikeAClose_data() {
     QTest::newRow("SIGTERM, --port") << int(SIGTERM) << false;
     QTest::newRow("SIGINT, --port") << int(SIGINT) << false;
     QTest::newRow("SIGHUP, saved mapping") << int(SIGHUP) << true;
+    QTest::newRow("SIGQUIT, --port") << int(SIGQUIT) << false;
 }
 
 // Started on a pty (no /dev/COM1 needed), the window opens it at start-up and holds its lock;

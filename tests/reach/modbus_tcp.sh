@@ -43,7 +43,7 @@ run 0 '"range_high":3000' '' --port "$tcp" --format json read
 run 0 '' '' --port "$tcp" --format json poll --interval 100 --count 3
 [[ $(grep -c '"kind":"measurement"' "$work/out") == 3 ]] || fail "poll over TCP: $(cat "$work/out")"
 # scan: one pass over the unit ids, the module found at its own
-run 0 '^address 1, ' '' --port "$tcp" scan --addresses 1-3
+run 0 '^address 1$' '' --port "$tcp" scan --addresses 1-3
 [[ $(wc -l <"$work/out") == 1 ]] || fail "scan over TCP found: $(cat "$work/out")"
 run 1 '' 'no reply from address 5' --port "$tcp" --address 5 read
 run 3 '' 'Connection refused' --port "$closed" read
@@ -108,7 +108,7 @@ run 1 '' 'no reply from address 1: the gateway answered with exception 0b' --por
 scripted_gateway unit1 12 \
     'request[:4] + bytes([0, 3 + 2 * request[11], 1, 3, 2 * request[11]]) + bytes(2 * request[11])'
 unit1=tcp://127.0.0.1:$(cat "$work/unit1.out")
-run 0 '^address 1, ' '' --port "$unit1" scan --addresses 1-3
+run 0 '^address 1$' '' --port "$unit1" scan --addresses 1-3
 [[ $(wc -l <"$work/out") == 1 ]] || fail "scan of a gateway answering as unit 1 found: $(cat "$work/out")"
 run 1 '' 'invalid reply from address 2' --port "$unit1" --address 2 address
 

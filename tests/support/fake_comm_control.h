@@ -18,6 +18,7 @@ public:
     QList<QByteArray> sent;
     bool open = false;
     bool refuseOpen = false;     // the port is absent or held by another program
+    PortRefusal refusal;         // why, as the control tells it
     bool refuseSettings = false; // the device refuses the line settings
     int commPort = 1;
     QString settings;
@@ -40,6 +41,7 @@ public:
     }
     QString Settings() const override { return settings; }
     bool PortOpen() const override { return open; }
+    PortRefusal lastOpenRefusal() const override { return refusal; }
     bool setPortOpen(bool value) override {
         log << QStringLiteral("PortOpen=%1").arg(value ? "true" : "false");
         if (value && onOpenAttempt)

@@ -5,6 +5,9 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <functional>
+#include <unistd.h>
+
 // The programs as the tests start them: run to their end (killed after `timeoutMs`), with what
 // they printed; and the serial port lock a running one holds.
 struct ProgramRun {
@@ -46,4 +49,26 @@ inline QString lockFileOf(qint64 pid) {
         }
     }
     return {};
+}
+
+// Whether the running process has the signal in one of its signal masks of /proc/PID/status:
+// "SigIgn" (ignored: a program it starts inherits that) or "SigCgt" (caught by a handler).
+inline bool signalInMask(qint64 pid, const char *mask, int signal) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray prefix = QByteArray(mask) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return (line.mid(prefix.size()).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
+    }
+    return false;
+}
+
+// The child's standard descriptors that a test closes before the program starts.
+inline std::function<void()> closingDescriptors(QList<int> descriptors) {
+    return [descriptors] {
+        for (const int descriptor : descriptors)
+            ::close(descriptor);
+    };
 }

@@ -73,6 +73,31 @@ void EnglishTest::everyMessageIsEnglish() {
     auto &ui = f.ui();
     f.comm->refuseOpen = true;
     ui.cmdCom->click(); // the port cannot be opened
+    // and why: each second line
+    const auto refused = [](unsigned mode, bool joinedSinceLogIn) {
+        return DeviceAccess{true, false, "root", "dialout", 0020000 | mode, joinedSinceLogIn};
+    };
+    const auto locked = [](LockRefusal::Kind kind, QString program) {
+        return LockRefusal{kind, "/var/lock/LCK..ttyUSB0", 42, program, "empty"};
+    };
+    using Cause = PortRefusal::Cause;
+    for (const PortRefusal &refusal : {
+             PortRefusal{Cause::NoDevice, "/dev/ttyUSB0", {}, {}},
+             PortRefusal{Cause::NoPermission, "/dev/ttyUSB0", refused(0600, false), {}},
+             PortRefusal{Cause::NoPermission, "/dev/ttyUSB0", refused(0660, false), {}},
+             PortRefusal{Cause::NoPermission, "/dev/ttyUSB0", refused(0660, true), {}},
+             PortRefusal{Cause::Locked,
+                         "/dev/ttyUSB0",
+                         {},
+                         locked(LockRefusal::Kind::HeldByProcess, "minicom")},
+             PortRefusal{
+                 Cause::Locked, "/dev/ttyUSB0", {}, locked(LockRefusal::Kind::HeldByProcess, {})},
+             PortRefusal{
+                 Cause::Locked, "/dev/ttyUSB0", {}, locked(LockRefusal::Kind::UnreadableLock, {})},
+         }) {
+        f.comm->refusal = refusal;
+        ui.cmdCom->click();
+    }
     f.comm->refuseOpen = false;
     ui.Combo1->setCurrentIndex(-1);
     f.window->Combo1_Click(); // no port chosen
@@ -98,7 +123,7 @@ void EnglishTest::everyMessageIsEnglish() {
                   std::make_unique<CsvLog>(std::make_unique<FullDisk>(disk, 0)));
     f.comm->open = true;
     ui.comDoOnce->click();
-    QTRY_COMPARE(f.messages.size(), 11);
+    QTRY_COMPARE(f.messages.size(), 18);
     for (const Message &message : f.messages) {
         QVERIFY2(!hasChinese(message.text) && !message.text.isEmpty(), qPrintable(message.text));
         QVERIFY2(!hasChinese(message.title) && !message.title.isEmpty(), qPrintable(message.title));
@@ -123,7 +148,8 @@ void EnglishTest::captionsFitTheirControls() {
 void EnglishTest::captionsUseTheWordsOfTheLogAndTheCommandLine() {
     // The rows' captions as the form has them, by register.
     const std::array<const char *, modbus::kValueBoxCount> captions{
-        "气体浓度", "报警状态", "量程系数", "量程低值", "量程高值", "显示值校准", "报警低值", "报警高值"};
+        "气体浓度", "报警状态",   "量程系数", "量程低值",
+        "量程高值", "显示值校准", "报警低值", "报警高值"};
     for (const modbus::ModuleField &field : modbus::kModuleFields) {
         const QString caption =
             QCoreApplication::translate("frmMain", captions[std::size_t(field.address)]).toLower();

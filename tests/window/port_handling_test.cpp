@@ -61,11 +61,11 @@ void PortHandlingTest::choosingAPortHeldByAnotherProgram() {
     QCOMPARE(f.comm->settings, QStringLiteral("9600,N,8,1"));
     QVERIFY(f.window->PollEnabled);
     QCOMPARE(f.lamp(), QStringLiteral("imgNotConnected"));
-    // the port frees up: choosing it again opens it and leaves the lamp as it was (red)
+    // the port frees up: choosing it again opens it, and the lamp no longer shows red
     f.comm->refuseOpen = false;
     emit f.ui().Combo1->activated(4);
     QVERIFY(f.comm->open);
-    QCOMPARE(f.lamp(), QStringLiteral("imgNotConnected"));
+    QCOMPARE(f.lamp(), QStringLiteral("imgConnected"));
     QVERIFY(f.messages.isEmpty());
 }
 
