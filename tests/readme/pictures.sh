@@ -3,7 +3,7 @@
 # scripts/readme_pictures.sh and compares each with the committed one (same size, at most a few
 # pixels differing, as a font's anti-aliasing may). scripts/readme_pictures.sh build docs draws
 # them anew.
-#   check_pictures.sh BUILD WORK_DIR
+#   pictures.sh BUILD WORK_DIR
 set -euo pipefail
 source=$(cd "$(dirname "$0")/../.." && pwd)
 build=$1
