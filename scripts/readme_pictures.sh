@@ -35,7 +35,8 @@ wait_for() {
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 wait_for "virtual X server" "$work/display" '[0-9]'
-export DISPLAY=":$(head -n 1 "$work/display")"
+DISPLAY=":$(head -n 1 "$work/display")"
+export DISPLAY
 export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8 XDG_RUNTIME_DIR="$work"
 unset QT_SCALE_FACTOR WAYLAND_DISPLAY
 
