@@ -5,6 +5,7 @@
 #include "list_accessible.h"
 #include "core/numeric_text.h"
 #include "product_page.h"
+#include "value_and_lamp_accessible.h"
 #include "serial/comm_control.h"
 #include "core/line_settings.h"
 
@@ -53,6 +54,8 @@ frmMain::frmMain(std::unique_ptr<CommControl> comm, Seams seams, QWidget *parent
             wrapOverlongCaption(*caption);
     }
     Timer2.setEnabled(true); // as designed: enabled, but interval 0 raises no tick
+    describeValueBoxes(ui);
+    exposeLampAsStatusIndicator(ui);
     describeLamp();
     // Naming a USB adapter asks the system for its devices: not before the window is up.
     connect(ui.Combo1, &QComboBox::currentIndexChanged, this, &frmMain::describePortList);

@@ -21,7 +21,10 @@ constexpr int kMbapLength = modbus::kMbapLength;
 constexpr int kLengthFieldEnd = modbus::kMbapLengthFieldEnd;
 constexpr int kLongestUnitAndPdu = modbus::kLongestUnitAndPdu;
 constexpr int kPollMs = 100;
-constexpr int kMostClients = 8; // as many as a small gateway takes; more are hung up on at once
+constexpr int kMostClients = 8; // as many as a small gateway takes
+// A connection that sent nothing for this long is closed, as gateways close them: clients that
+// connect and go silent (a crashed program, a cable pulled) must not keep the places taken.
+constexpr std::chrono::seconds kIdleTimeout{60};
 constexpr int kBacklog = 4;
 // How long the module may take to answer: a few milliseconds on a pseudo-terminal, plus a delay
 // fault's, plus (when paced) the largest frame's time on the wire.
@@ -184,6 +187,7 @@ void TcpServer::closeTerminal() {
 void TcpServer::serve(const std::atomic<bool> &stop) {
     std::vector<pollfd> watched;
     while (!stopping(stop)) {
+        dropIdleClients();
         watched.assign(1, pollfd{listening_, POLLIN, 0});
         for (const Client &client : clients_)
             watched.push_back(pollfd{client.socket, POLLIN, 0});
@@ -201,15 +205,29 @@ void TcpServer::serve(const std::atomic<bool> &stop) {
     }
 }
 
+// A new client takes the place of the longest idle one when every place is taken.
 void TcpServer::acceptClient() {
     const int socket = ::accept4(listening_, nullptr, nullptr, SOCK_CLOEXEC);
     if (socket < 0)
         return;
     if (clients_.size() >= std::size_t(kMostClients)) {
-        ::close(socket);
-        return;
+        const auto longestIdle = std::min_element(
+            clients_.begin(), clients_.end(),
+            [](const Client &a, const Client &b) { return a.lastHeard < b.lastHeard; });
+        ::close(longestIdle->socket);
+        clients_.erase(longestIdle);
     }
-    clients_.push_back(Client{socket, {}});
+    clients_.push_back(Client{socket, {}, std::chrono::steady_clock::now()});
+}
+
+void TcpServer::dropIdleClients() {
+    const auto heardTooLongAgo = std::chrono::steady_clock::now() - kIdleTimeout;
+    std::erase_if(clients_, [heardTooLongAgo](const Client &client) {
+        if (client.lastHeard >= heardTooLongAgo)
+            return false;
+        ::close(client.socket);
+        return true;
+    });
 }
 
 // Takes in what the client sent and answers each whole request; false when the client left, sent
@@ -221,6 +239,7 @@ bool TcpServer::serveClient(Client &client) {
         return false;
     if (received < 0)
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    client.lastHeard = std::chrono::steady_clock::now();
     std::vector<unsigned char> &pending = client.pending;
     pending.insert(pending.end(), chunk, chunk + received);
     while (pending.size() >= std::size_t(kMbapLength)) {

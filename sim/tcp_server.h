@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -16,7 +17,8 @@ namespace sim {
 // (libmodbus adds the CRC), and the module's reply goes back under the request's transaction id. A
 // request the module leaves unanswered (another unit id, a fault) gets no reply, as on the serial
 // line. Several clients at once, their requests taking turns on the one line; a client that sends
-// what is no Modbus TCP is hung up on.
+// what is no Modbus TCP is hung up on, and so is one idle for a minute, or the longest idle when
+// every place is taken and another client comes.
 class TcpServer {
 public:
     TcpServer(std::string terminal, int baud, bool paced);
@@ -38,11 +40,13 @@ public:
 private:
     struct Client {
         int socket;
-        std::vector<unsigned char> pending; // the start of a request still coming
+        std::vector<unsigned char> pending;              // the start of a request still coming
+        std::chrono::steady_clock::time_point lastHeard; // connected, or last sent something
     };
     bool listen(const std::string &hostAndPort, std::string &error);
     void serve(const std::atomic<bool> &stop);
     void acceptClient();
+    void dropIdleClients();
     bool serveClient(Client &client);
     bool terminalReady();
     void closeTerminal();

@@ -17,10 +17,12 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScatterSeries>
+#include <QScreen>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace trend_texts;
@@ -139,8 +141,29 @@ void TrendWindow::add(const modbus::ExchangeRecord &record) {
         changed_ = true;
 }
 
+QPoint trendWindowPosition(const QRect &available, const QRect &mainFrame, const QSize &trendFrame,
+                           int gap) {
+    const int rightOf = mainFrame.right() + 1 + gap;
+    const int leftOf = mainFrame.left() - gap - trendFrame.width();
+    int x = mainFrame.left();
+    if (rightOf + trendFrame.width() <= available.right() + 1)
+        x = rightOf;
+    else if (leftOf >= available.left())
+        x = leftOf;
+    const auto inside = [](int at, int length, int first, int areaLength) {
+        return std::max(first, std::min(at, first + areaLength - length));
+    };
+    return {inside(x, trendFrame.width(), available.left(), available.width()),
+            inside(mainFrame.top(), trendFrame.height(), available.top(), available.height())};
+}
+
 void TrendWindow::placeBeside(const QWidget &window) {
-    move(window.frameGeometry().topRight() + QPoint(kGapToMainWindow, 0));
+    // Not shown yet, this window has no frame: it will get one as wide as the main window's.
+    const QSize frame = size() + window.frameGeometry().size() - window.size();
+    const QRect available = window.screen() ? window.screen()->availableGeometry() : QRect();
+    move(available.isEmpty()
+             ? window.frameGeometry().topRight() + QPoint(kGapToMainWindow, 0)
+             : trendWindowPosition(available, window.frameGeometry(), frame, kGapToMainWindow));
 }
 
 // The last reading every second; the chart and the span's figures when a pixel column's worth of

@@ -18,6 +18,13 @@ class QPainter;
 class QScatterSeries;
 class QValueAxis;
 
+// Where the trend window's frame goes, given the screen's available area, the main window's frame
+// and the trend window's frame size: beside the main window (`gap` apart), to its right where it
+// fits, else to its left where it fits, else over it; always inside the available area (its top
+// left corner in it when the window is larger than the area).
+QPoint trendWindowPosition(const QRect &available, const QRect &mainFrame, const QSize &trendFrame,
+                           int gap);
+
 // The trend window (--trend): the gas concentration of the accepted measurement replies over the
 // time of the run, rejected replies marked on the time axis, the last reading and the lowest,
 // highest and mean reading of the span shown, and the chart exported as PNG or SVG. It draws from
@@ -30,7 +37,7 @@ public:
     void add(const modbus::ExchangeRecord &record);
     const trend::TrendModel &model() const { return model_; }
 
-    // Beside the window, to its right.
+    // Beside the window where the screen has room for it (see trendWindowPosition).
     void placeBeside(const QWidget &window);
     // Draws the model now, whether or not it changed.
     void redraw();

@@ -6,8 +6,10 @@
 Starts the simulated module (every second reply with a bad CRC) and the tool on its terminal,
 then checks over the accessibility bus: the five lists are named by their captions, the port and
 baud lists hold their entries as items of a child list with the current entry selected, also after
-the entry changes, the counters' names are their numbers and follow each request and reply, and the
-receive box says so while it shows a rejected reply. Run by run_atspi.sh inside a virtual X server and a private D-Bus session.
+the entry changes, the counters' names are their numbers and follow each request and reply, the
+receive box says so while it shows a rejected reply, the value boxes are described by their unit
+or range, and the lamp is a status indicator whose state follows as its description. Run by
+run_atspi.sh inside a virtual X server and a private D-Bus session.
 """
 import os
 import re
@@ -23,6 +25,8 @@ RECEIVED, REQUESTED = '成功接收 计数', '循环 计数'
 REJECTED = '无效应答，未解码'
 PORTS = ['COM%d' % n for n in range(1, 26)]
 RATES = ['2400', '4800', '9600', '19200']
+VALUE_BOXES = {'气体浓度': 'ppm', '量程系数': '值范围为：0.5到2.0，默认值1.0'}
+LAMP = '数据采集通讯状态指示'
 TIMEOUT = 20.0
 
 
@@ -111,6 +115,17 @@ def main():
         received, requested = by_description[RECEIVED], by_description[REQUESTED]
         if (received.name, requested.name) != ('0', '0'):
             fail('the counters read %r / %r at start, not 0 / 0' % (received.name, requested.name))
+        for name, description in VALUE_BOXES.items():
+            box = next((c for c in found if c.getRole() == pyatspi.ROLE_TEXT and c.name == name),
+                       None)
+            if box is None or box.description != description:
+                fail('the value box %s is described as %r, not %r'
+                     % (name, box and box.description, description))
+        lamps = [c for c in found if c.name == LAMP]
+        if len(lamps) != 1 or lamps[0].getRole() != pyatspi.ROLE_STATUS_BAR:
+            fail('the lamp is %s, not one status indicator'
+                 % [c.getRoleName() for c in lamps])
+        lamp = lamps[0]
         once = next(c for c in found if c.getRole() == pyatspi.ROLE_PUSH_BUTTON and c.name == '单次')
         state = next(c for c in found if c.getRole() == pyatspi.ROLE_TEXT and c.name == '串口接收数据')
 
@@ -121,6 +136,8 @@ def main():
                      lambda: received.name == count and requested.name == count)
             wait_for('the receive box described as %r' % description,
                      lambda: state.description == description)
+            if count == '1':
+                wait_for('the lamp green after a reply', lambda: lamp.description == '绿灯')
 
         # the next baud rate chosen as a user does (a click opens the popup, Down, Return): the
         # selected item follows
@@ -138,8 +155,12 @@ def main():
                  lambda: rates.getState().contains(pyatspi.STATE_FOCUSED))
         pyatspi.Registry.generateKeyboardEvent(0xff52, None, pyatspi.KEY_SYM)  # XK_Up
         check_entries(rates, RATES, '9600')
+        close = next(c for c in found if c.getRole() == pyatspi.ROLE_PUSH_BUTTON and c.name == '关闭串口')
+        close.queryAction().doAction(0)
+        wait_for('the lamp red once the port is closed', lambda: lamp.description == '红灯')
         print('PASS: lists named by their captions with their entries as items, the entry '
-              'selected and followed, counters read %s / %s, rejected reply described'
+              'selected and followed, counters read %s / %s, rejected reply described, value '
+              'boxes described, the lamp a status indicator that followed the port'
               % (received.name, requested.name))
     finally:
         for process in (window, module):

@@ -8,7 +8,10 @@
 #     for (EXIT STATUS, ENVIRONMENT, FILES, EXAMPLES, SEE ALSO); the changelog names this version;
 #   - the installed README is the user part and every picture it links is beside it;
 #   - the window's AppStream entry passes appstreamcli validate --pedantic, and names the desktop
-#     file the package holds.
+#     file the package holds;
+#   - the command line's package holds the udev rule its messages point to and the README's systemd
+#     unit for the MQTT feed, which systemd-analyze verify passes without a remark;
+#   - the simulator's Breaks/Replaces of gx7140r-tool covers a version the changelog names.
 #   check_packages.sh BUILD_DIR WORK_DIR HAVE_SIM HAVE_CLI
 set -euo pipefail
 build=$1
@@ -72,8 +75,10 @@ may_hold[gx7140r-sim]='^\./usr/(bin/gx7140r-sim|share/man/man1/gx7140r-sim\.1\.g
 must_hold[gx7140r-sim]="./usr/bin/gx7140r-sim ./usr/share/man/man1/gx7140r-sim.1.gz"
 must_depend[gx7140r-sim]='libmodbus5'
 must_not_depend[gx7140r-sim]='gx7140r-tool'
-may_hold[gx7140r-cli]='^\./usr/(bin/gx7140r-cli|share/man/man1/gx7140r-cli\.1\.gz|share/doc/gx7140r-cli/[^/]+|share/lintian/overrides/gx7140r-cli)$'
-must_hold[gx7140r-cli]="./usr/bin/gx7140r-cli ./usr/share/man/man1/gx7140r-cli.1.gz"
+may_hold[gx7140r-cli]='^\./usr/(bin/gx7140r-cli|share/man/man1/gx7140r-cli\.1\.gz|share/doc/gx7140r-cli/(examples/)?[^/]+|share/lintian/overrides/gx7140r-cli)$'
+must_hold[gx7140r-cli]="./usr/bin/gx7140r-cli ./usr/share/man/man1/gx7140r-cli.1.gz
+    ./usr/share/doc/gx7140r-cli/99-gx7140r.rules.example
+    ./usr/share/doc/gx7140r-cli/examples/gx7140r-mqtt.service"
 must_depend[gx7140r-cli]='libmodbus5'
 must_not_depend[gx7140r-cli]='libqt6widgets6|libqt6gui6'
 
@@ -165,6 +170,45 @@ if [[ -f $metainfo ]]; then
         fail "the AppStream entry launches '$launchable', which the package does not hold"
     grep -q "<release version=\"${version%-*}\"" "$metainfo" ||
         fail "the AppStream entry has no release ${version%-*}"
+fi
+
+# The MQTT feed's unit: what the README shows, and a unit systemd takes without a remark (any
+# line systemd-analyze prints is one: it exits 0 on unknown keys and bad values).
+unit=$work/unpacked/gx7140r-cli/usr/share/doc/gx7140r-cli/examples/gx7140r-mqtt.service
+if [[ -f $unit ]]; then
+    readme=$(dirname "$0")/../../README.md
+    while IFS= read -r line; do
+        grep -qxF -- "$line" "$readme" || fail "the README does not show the unit's line: $line"
+    done <"$unit"
+    if command -v systemd-analyze >/dev/null; then
+        systemd-analyze verify --man=no "$unit" >"$work/unit.log" 2>&1 && unit_status=0 ||
+            unit_status=$?
+        ((unit_status == 0)) && [[ ! -s $work/unit.log ]] ||
+            fail "systemd-analyze verify gx7140r-mqtt.service: $(cat "$work/unit.log")"
+    else
+        for line in 'Restart=always' "ExecStart=/bin/bash -c 'set -o pipefail; gx7140r-cli "; do
+            grep -qF -- "$line" "$unit" || fail "gx7140r-mqtt.service lacks $line"
+        done
+    fi
+fi
+
+# The simulator takes its program over from the window's package only of a version that was made.
+sim_deb=${deb_of[gx7140r-sim]:-}
+if [[ -n $sim_deb ]]; then
+    breaks=$(dpkg-deb -f "$sim_deb" Breaks)
+    [[ $breaks == "$(dpkg-deb -f "$sim_deb" Replaces)" ]] ||
+        fail "gx7140r-sim: Breaks ($breaks) and Replaces differ"
+    if [[ $breaks =~ ^gx7140r-tool\ \(\<\<\ ([^\)]+)\)$ ]]; then
+        below=${BASH_REMATCH[1]}
+        older=0
+        while read -r made; do
+            dpkg --compare-versions "$made" lt "$below" && older=1
+        done < <(zcat "$work/unpacked/gx7140r-sim/usr/share/doc/gx7140r-sim/changelog.Debian.gz" |
+            sed -n 's/^gx7140r-tool (\([^)]*\)).*/\1/p')
+        ((older)) || fail "gx7140r-sim Breaks gx7140r-tool (<< $below), older than any version made"
+    elif [[ -n $breaks ]]; then
+        fail "gx7140r-sim: unexpected Breaks: $breaks"
+    fi
 fi
 
 # Together the packages hold exactly what cmake --install puts in place: nothing lost (a rule

@@ -64,6 +64,16 @@ wait_for "a client holding half a request" grep -qs holding "$work/held.out"
 run 0 '' '' --port "$tcp" poll --interval 50 --count 5
 wait "$poll1" || fail "the first of two polls at once: $(cat "$work/poll1")"
 
+# Eight clients that connect and say nothing do not lock the gateway out: a ninth takes the place
+# of the longest idle one (idle ones are closed after a minute, too long to wait for here).
+python3 -c 'import socket, sys, time
+idle = [socket.create_connection(("127.0.0.1", int(sys.argv[1]))) for _ in range(8)]
+print("idle", flush=True)
+time.sleep(60)' "$port" >"$work/idle.out" &
+started_pids+=($!)
+wait_for "eight idle clients" grep -qs idle "$work/idle.out"
+run 0 '"concentration_ppm":450' '' --port "$tcp" --format json read
+
 # A listener whose queue is full never completes the connection: no answer within --timeout.
 python3 -c 'import socket, sys, time
 listener = socket.socket()

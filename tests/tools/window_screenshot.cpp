@@ -11,6 +11,11 @@
 #include <QPixmap>
 #include <QScreen>
 
+namespace {
+constexpr int kLongestReplyWaitMs = 5000;
+constexpr int kSettleMs = 300; // for the window to be laid out and painted
+} // namespace
+
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     if (argc < 2) {
@@ -27,11 +32,20 @@ int main(int argc, char *argv[]) {
                    {[](const Message &m) { qWarning("message: %s", qPrintable(m.text)); }, {}, {}});
     window.Form_Load();
     window.show();
-    if (argc > 2 && QFile::exists(portPath))
+    const bool reading = argc > 2 && QFile::exists(portPath);
+    if (reading)
         window.comDoOnce_Click();
+    // The reply handled, whatever the machine's load, then the window painted as it shows it.
     QElapsedTimer waited;
     waited.start();
-    while (waited.elapsed() < 600)
+    while (reading && window.RecCount == 0 && waited.elapsed() < kLongestReplyWaitMs)
+        app.processEvents(QEventLoop::AllEvents, 50);
+    if (reading && window.RecCount == 0) {
+        qWarning("no reply from the module on %s", qPrintable(portPath));
+        return 1;
+    }
+    waited.restart();
+    while (waited.elapsed() < kSettleMs)
         app.processEvents(QEventLoop::AllEvents, 50);
     const QPixmap shot = window.grab();
     return shot.save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;

@@ -1,6 +1,7 @@
 // What a screen reader and a high-DPI screen get: accessible names from the text beside each
-// control (as the accessible interface reports them), the counters' numbers and the lamp's state
-// as text, and captions that fit their controls (run at several QT_SCALE_FACTOR values).
+// control (as the accessible interface reports them), the value boxes' units and ranges, the
+// counters' numbers, the lamp as a status indicator with its state as text, and captions that fit
+// their controls (run at several QT_SCALE_FACTOR values).
 #include "caption_fit.h"
 #include "window_fixture.h"
 
@@ -16,6 +17,8 @@ class AccessibilityTest : public QObject {
 private slots:
     void accessibleNames_data();
     void accessibleNames();
+    void valueBoxesDescribedByTheLabelBeside_data();
+    void valueBoxesDescribedByTheLabelBeside();
     void countersReadTheirNumbers();
     void lampStateAsText();
     void captionsFitTheirControls();
@@ -60,7 +63,33 @@ namespace {
 QString nameOf(QWidget *widget) {
     return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
 }
+
+QString descriptionOf(QWidget *widget) {
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Description);
+}
 } // namespace
+
+void AccessibilityTest::valueBoxesDescribedByTheLabelBeside_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("description");
+    const std::pair<const char *, const char *> rows[] = {
+        {"txtValue_0", "ppm"},
+        {"txtValue_2", "值范围为：0.5到2.0，默认值1.0"},
+        {"txtValue_3", "值范围为：0-1000，默认为0"},
+        {"txtValue_4", "值范围为：1000-20000，默认为2000"},
+        {"txtValue_5", "值范围为：100-2000，默认为1000"}};
+    for (const auto &[box, description] : rows)
+        QTest::newRow(box) << QString::fromUtf8(box) << QString::fromUtf8(description);
+}
+
+void AccessibilityTest::valueBoxesDescribedByTheLabelBeside() {
+    QFETCH(QString, box);
+    QFETCH(QString, description);
+    WindowFixture f;
+    auto *widget = f.window->findChild<QLineEdit *>(box);
+    QVERIFY(widget);
+    QCOMPARE(descriptionOf(widget), description);
+}
 
 // A counter's name is the number it shows (the AT-SPI test checks that a screen reader hears each
 // change); its description says which count it is, and the caption above labels it.
@@ -86,11 +115,13 @@ void AccessibilityTest::countersReadTheirNumbers() {
 
 void AccessibilityTest::lampStateAsText() {
     WindowFixture f;
-    QCOMPARE(f.ui().Picture2->accessibleDescription(), QStringLiteral("绿灯"));
+    QWidget *lamp = f.ui().Picture2;
+    QCOMPARE(QAccessible::queryAccessibleInterface(lamp)->role(), QAccessible::StatusBar);
+    QCOMPARE(descriptionOf(lamp), QStringLiteral("绿灯"));
     f.ui().comDoOnce->click();
-    QCOMPARE(f.ui().Picture2->accessibleDescription(), QStringLiteral("黄灯"));
+    QCOMPARE(descriptionOf(lamp), QStringLiteral("黄灯"));
     f.ui().Command1->click();
-    QCOMPARE(f.ui().Picture2->accessibleDescription(), QStringLiteral("红灯"));
+    QCOMPARE(descriptionOf(lamp), QStringLiteral("红灯"));
 }
 
 // Every visible caption is drawn whole: its text is no wider than its control leaves room for.
