@@ -1,5 +1,6 @@
 // The command line's options as they reach the exchange, and its three output formats.
 #include "cli_options.h"
+#include "cli_tables.h"
 #include "interrupts.h"
 #include "record_format.h"
 
