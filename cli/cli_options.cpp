@@ -17,8 +17,6 @@ namespace cli {
 namespace {
 
 constexpr int kMostCount = std::numeric_limits<int>::max();
-constexpr int kLowestRegisterValue = -65536;
-constexpr int kHighestRegisterValue = 65535;
 
 // Every option in one parser: which command an option belongs to is checked after parsing, so
 // that misplaced options are told as such rather than as unknown.
@@ -264,7 +262,7 @@ bool readSetAddress(const ParsedOptions &, const QStringList &arguments, Invocat
 }
 
 // A value the module's range allows and the register holds as it is; with --force, whatever the
-// window's conversion makes of it.
+// window's conversion makes of it, when that fits a register.
 bool readSet(const ParsedOptions &options, const QStringList &arguments, Invocation &invocation,
              QString &error) {
     const QString &name = arguments[0];
@@ -279,25 +277,30 @@ bool readSet(const ParsedOptions &options, const QStringList &arguments, Invocat
     }
     static const QRegularExpression decimal(QStringLiteral("^-?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)$"));
     const auto number = decimal.match(text).hasMatch() ? numeric::parseNumber(text) : std::nullopt;
-    const auto written = number ? numeric::wrappedRegisterValue(*number) : std::nullopt;
+    if (!number) {
+        error = QStringLiteral("set: '%1' is not a decimal number").arg(text);
+        return false;
+    }
+    const auto written = numeric::wrappedRegisterValue(*number);
+    const modbus::SettingRange &range = *invocation.field->range;
+    if (!invocation.force && (*number < range.lowest || *number > range.highest)) {
+        error = QStringLiteral("set: %1 %2 is outside the module's range %3")
+                    .arg(name, text, rangeText(range)) +
+                (written ? QStringLiteral("; --force writes %1").arg(*written) : QString());
+        return false;
+    }
+    // Only --force gets here with a value no register holds: the module's ranges fit in one.
     if (!written) {
-        error = QStringLiteral("set: '%1' is not a decimal number from %2 to %3")
-                    .arg(text)
-                    .arg(kLowestRegisterValue)
-                    .arg(kHighestRegisterValue);
+        error =
+            QStringLiteral("set: %1 %2 comes to %3 with --force (65536 added when negative, "
+                           "rounded to the nearest integer, halves to even), outside a "
+                           "register's 0 to %4")
+                .arg(name, text, QString::number(numeric::wrappedRegisterNumber(*number), 'g', 10))
+                .arg(std::numeric_limits<std::uint16_t>::max());
         return false;
     }
     invocation.value = *written;
-    if (invocation.force)
-        return true;
-    const modbus::SettingRange &range = *invocation.field->range;
-    if (*number < range.lowest || *number > range.highest) {
-        error = QStringLiteral("set: %1 %2 is outside the module's range %3; --force writes %4")
-                    .arg(name, text, rangeText(range))
-                    .arg(*written);
-        return false;
-    }
-    if (double(*written) != *number) {
+    if (!invocation.force && double(*written) != *number) {
         error = QStringLiteral("set: %1 %2 would be written as %3; --force writes %3")
                     .arg(name, text)
                     .arg(*written);

@@ -86,6 +86,12 @@ TEST(CliOptions, WhatEachCommandLineAsksFor) {
          "set /mapped/3 9600 @1 t200 r1 text range_low=65535"},
         {{"set", "range-high", "25000.5", "--force"},
          "set /mapped/3 9600 @1 t200 r1 text range_high=25000"},
+        {{"set", "--force", "range-low", "-65536.5"},
+         "set /mapped/3 9600 @1 t200 r1 text range_low=0"},
+        {{"set", "--force", "range-low", "-0.6"},
+         "set /mapped/3 9600 @1 t200 r1 text range_low=65535"},
+        {{"set", "--force", "range-low", "65535.4"},
+         "set /mapped/3 9600 @1 t200 r1 text range_low=65535"},
         {{"--bogus", "--help"}, "action 3 unknown option '--bogus'"},
         {{"read", "--help", "--bogus"}, "action 1 "},
         {{"-V"}, "action 2 "},
@@ -175,12 +181,24 @@ TEST(CliOptions, UsageErrors) {
         {{"set", "alarm-low", "5"},
          "set: 'alarm-low' is not one of range-coefficient, range-low, range-high, "
          "display-calibration"},
+        {{"set", "range-high", "0x10"}, "set: '0x10' is not a decimal number"},
+        {{"set", "range-high", "1e3"}, "set: '1e3' is not a decimal number"},
+        {{"set", "range-high", " 3000"}, "set: ' 3000' is not a decimal number"},
         {{"set", "range-high", "65536"},
-         "set: '65536' is not a decimal number from -65536 to 65535"},
-        {{"set", "range-high", "0x10"}, "set: '0x10' is not a decimal number from -65536 to 65535"},
-        {{"set", "range-high", "1e3"}, "set: '1e3' is not a decimal number from -65536 to 65535"},
-        {{"set", "range-high", " 3000"},
-         "set: ' 3000' is not a decimal number from -65536 to 65535"},
+         "set: range-high 65536 is outside the module's range 1000 to 20000"},
+        {{"set", "range-low", "-0.5"},
+         "set: range-low -0.5 is outside the module's range 0 to 1000"},
+        // What fits a register after the window's conversion: -65536.5 (0) to -0.6 (65535), and
+        // 0 to 65535.4; -0.5 and 65535.5 come to 65536.
+        {{"set", "--force", "range-low", "-0.5"},
+         "set: range-low -0.5 comes to 65536 with --force (65536 added when negative, rounded to "
+         "the nearest integer, halves to even), outside a register's 0 to 65535"},
+        {{"set", "--force", "range-low", "65535.5"},
+         "set: range-low 65535.5 comes to 65536 with --force (65536 added when negative, rounded "
+         "to the nearest integer, halves to even), outside a register's 0 to 65535"},
+        {{"set", "--force", "range-low", "-65536.6"},
+         "set: range-low -65536.6 comes to -1 with --force (65536 added when negative, rounded to "
+         "the nearest integer, halves to even), outside a register's 0 to 65535"},
         {{"set", "range-high"}, "set takes NAME VALUE"},
         {{"set", "range-high", "25000"},
          "set: range-high 25000 is outside the module's range 1000 to 20000; --force writes 25000"},
