@@ -4,7 +4,6 @@
 #include <QList>
 
 namespace {
-constexpr int kHighestBaudRate = 4'000'000;
 constexpr int kFewestDataBits = 5;
 constexpr int kMostDataBits = 8;
 
@@ -21,7 +20,7 @@ std::optional<LineSettings> parseLineSettings(QStringView text) {
     if (fields.size() != 4)
         return std::nullopt;
     LineSettings settings;
-    const auto baud = wholeNumber(fields[0], 1, kHighestBaudRate);
+    const auto baud = wholeNumber(fields[0], 1, kHighestLineSpeed);
     if (!baud)
         return std::nullopt;
     settings.baudRate = *baud;
