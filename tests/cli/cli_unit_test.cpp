@@ -26,11 +26,10 @@ namespace {
 QString summary(const Invocation &invocation) {
     if (invocation.action != Invocation::Action::Run)
         return QStringLiteral("action %1 %2").arg(int(invocation.action)).arg(invocation.error);
-    const char *commands[] = {"read", "poll", "address", "set-address", "set", "scan"};
     const char *formats[] = {"text", "csv", "json"};
     const Line &line = invocation.line;
     QString text = QStringLiteral("%1 %2 %3 @%4 t%5 r%6 %7")
-                       .arg(QLatin1String(commands[int(invocation.command)]), line.device)
+                       .arg(commandInfo(invocation.command).name, line.device)
                        .arg(line.baud)
                        .arg(line.address)
                        .arg(line.timeoutMs)
