@@ -101,14 +101,11 @@ ToolCommandLine parseToolCommandLine(const QStringList &arguments) {
 
 // The log's columns and the values of its kind and status columns, as the records write them.
 QString logHelp() {
-    using Status = modbus::ExchangeRecord::Status;
     QStringList statuses;
-    for (const Status status :
-         {Status::Sent, Status::NotSent, Status::Accepted, Status::Rejected, Status::Undecoded})
+    for (const auto status : modbus::everyStatus())
         statuses << modbus::statusName(status);
     QStringList kinds;
-    for (const auto kind : {modbus::RequestKind::Measurement, modbus::RequestKind::AddressChange,
-                            modbus::RequestKind::AddressRead, modbus::RequestKind::ParameterWrite})
+    for (const auto kind : modbus::everyRequestKind())
         kinds << modbus::kindName(kind);
     return help::wrapped(
         QStringLiteral(

@@ -26,6 +26,8 @@ inline constexpr int kDefaultRetries = 1;
 inline constexpr int kDefaultScanRetries = 0; // a missing address costs one timeout
 inline constexpr int kLongestTimeoutMs = 60000;
 inline constexpr int kMostRetries = 10;
+inline constexpr int kLongestDurationSeconds = 366 * 24 * 3600;
+inline const QString kDefaultPort = QStringLiteral("COM1"); // the window's start-up port
 
 // Where and how the exchanges go.
 struct Line {
@@ -64,9 +66,6 @@ using PortRoute = std::function<QString(int port)>; // COMn -> device
 
 // Arguments without the program name.
 Invocation parseCommandLine(const QStringList &arguments, const PortRoute &route);
-
-QString helpText();
-QString versionText();
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitNoAnswer = 1; // no reply, an exception, an invalid frame, a mismatch

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "cli_tables.h"
 #include "interrupts.h"
 #include "module_master.h"
 #include "record_format.h"
@@ -166,6 +167,8 @@ int failedReading(const Invocation &invocation, const ModuleMaster::Exchange &re
     return statusFor(failure);
 }
 
+} // namespace
+
 int showMeasurement(const Invocation &invocation, ModuleMaster &master) {
     const auto reply = readMeasurement(master, invocation.line.address);
     if (reply.failure)
@@ -326,27 +329,16 @@ int scan(const Invocation &invocation) {
     return kExitSuccess;
 }
 
+namespace {
+
 int runCommand(const Invocation &invocation) {
-    if (invocation.command == Command::Scan)
-        return scan(invocation);
+    const CommandInfo &command = commandInfo(invocation.command);
+    if (command.runOwnPorts)
+        return command.runOwnPorts(invocation);
     const auto master = openPort(invocation, invocation.line.baud);
     if (!master)
         return kExitPort;
-    switch (invocation.command) {
-    case Command::Read:
-        return showMeasurement(invocation, *master);
-    case Command::Poll:
-        return poll(invocation, *master);
-    case Command::Address:
-        return showAddress(invocation, *master);
-    case Command::SetAddress:
-        return changeAddress(invocation, *master);
-    case Command::Set:
-        return writeSetting(invocation, *master);
-    case Command::Scan:
-        break;
-    }
-    return kExitSuccess;
+    return command.run(invocation, *master);
 }
 
 } // namespace

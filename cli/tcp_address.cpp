@@ -1,5 +1,7 @@
 #include "tcp_address.h"
 
+#include "core/host_port.h"
+
 #include <modbus/modbus.h>
 
 #include <netdb.h>
@@ -36,29 +38,16 @@ bool validHost(const Endpoint &endpoint) {
 // Host and port of "tcp://HOST[:PORT]" (PORT as typed, 502 when not given), or nullopt when the
 // host is no host name or address.
 std::optional<Endpoint> split(const QString &address) {
-    const QString rest = address.mid(kScheme.size());
-    Endpoint endpoint;
-    QString afterHost;
-    if (rest.startsWith(u'[')) {
-        const qsizetype close = rest.indexOf(u']');
-        if (close < 0)
-            return std::nullopt;
-        endpoint.host = rest.mid(1, close - 1);
-        endpoint.ipv6 = true;
-        afterHost = rest.mid(close + 1);
-    } else {
-        if (rest.count(u':') > 1)
-            return std::nullopt; // an IPv6 address without brackets, or a second port
-        const qsizetype colon = rest.indexOf(u':');
-        endpoint.host = rest.left(colon);
-        afterHost = colon < 0 ? QString() : rest.mid(colon);
-    }
-    if (afterHost.isEmpty())
-        endpoint.port = QString::number(kModbusTcpPort);
-    else if (afterHost.startsWith(u':'))
-        endpoint.port = afterHost.mid(1);
-    else
+    static const std::string defaultPort = std::to_string(kModbusTcpPort);
+    const std::string text = address.mid(kScheme.size()).toStdString();
+    const auto parts =
+        net::splitHostAndPort(text, {net::HostPortDefaults::Alone::Host, defaultPort});
+    if (!parts)
         return std::nullopt;
+    const auto qstring = [](std::string_view view) {
+        return QString::fromUtf8(view.data(), qsizetype(view.size()));
+    };
+    Endpoint endpoint{qstring(parts->host), qstring(parts->port), parts->bracketed};
     if (!validHost(endpoint))
         return std::nullopt;
     return endpoint;
@@ -90,16 +79,16 @@ std::optional<QString> checkedTcpAddress(const QString &port, QString &error) {
                           : QString());
         return std::nullopt;
     }
-    const QString &digits = endpoint->port;
-    bool number = !digits.isEmpty() && std::all_of(digits.begin(), digits.end(),
-                                                   [](QChar c) { return c >= u'0' && c <= u'9'; });
-    const int value = number ? digits.toInt(&number) : 0;
-    if (!number || value < 1 || value > 65535) {
-        error = QStringLiteral("--port: '%1' is not a TCP port from 1 to 65535").arg(shown(digits));
+    const auto portNumber = net::tcpPort(endpoint->port.toStdString());
+    if (!portNumber) {
+        error = QStringLiteral("--port: '%1' is not a TCP port from %2 to %3")
+                    .arg(shown(endpoint->port))
+                    .arg(net::kLowestTcpPort)
+                    .arg(net::kHighestTcpPort);
         return std::nullopt;
     }
     const QString host = endpoint->ipv6 ? u'[' + endpoint->host + u']' : endpoint->host;
-    return kScheme + host + u':' + QString::number(value);
+    return kScheme + host + u':' + QString::number(*portNumber);
 }
 
 modbus_t *newTcpContext(const QString &address, int timeoutMs) {

@@ -11,8 +11,13 @@
 
 namespace modbus {
 
-QString kindName(RequestKind kind) {
+namespace {
+// The name of each value of the enums, nullopt for a number that is none of them: a switch without
+// a default, so that the compiler asks for the name of a value added to an enum (-Wswitch).
+std::optional<QString> nameOf(RequestKind kind) {
     switch (kind) {
+    case RequestKind::None:
+        return QStringLiteral("none");
     case RequestKind::Measurement:
         return QStringLiteral("measurement");
     case RequestKind::AddressChange:
@@ -21,15 +26,15 @@ QString kindName(RequestKind kind) {
         return QStringLiteral("address-read");
     case RequestKind::ParameterWrite:
         return QStringLiteral("parameter-write");
-    case RequestKind::None:
-        break;
     }
-    return QStringLiteral("none");
+    return std::nullopt;
 }
 
-QString statusName(ExchangeRecord::Status status) {
+std::optional<QString> nameOf(ExchangeRecord::Status status) {
     using Status = ExchangeRecord::Status;
     switch (status) {
+    case Status::None:
+        return QString();
     case Status::Sent:
         return QStringLiteral("sent");
     case Status::NotSent:
@@ -40,10 +45,40 @@ QString statusName(ExchangeRecord::Status status) {
         return QStringLiteral("rejected");
     case Status::Undecoded:
         return QStringLiteral("undecoded");
-    case Status::None:
-        break;
     }
-    return {};
+    return std::nullopt;
+}
+
+// Every value the enum has among the numbers 0..kLargestEnumValue, in order.
+constexpr int kLargestEnumValue = 255;
+template <typename Enum> QList<Enum> everyValue() {
+    QList<Enum> values;
+    for (int number = 0; number <= kLargestEnumValue; ++number) {
+        if (nameOf(Enum(number)))
+            values << Enum(number);
+    }
+    return values;
+}
+} // namespace
+
+QString kindName(RequestKind kind) {
+    return nameOf(kind).value_or(QStringLiteral("none"));
+}
+
+QString statusName(ExchangeRecord::Status status) {
+    return nameOf(status).value_or(QString());
+}
+
+QList<RequestKind> everyRequestKind() {
+    QList<RequestKind> kinds = everyValue<RequestKind>();
+    kinds.removeOne(RequestKind::None);
+    return kinds;
+}
+
+QList<ExchangeRecord::Status> everyStatus() {
+    QList<ExchangeRecord::Status> statuses = everyValue<ExchangeRecord::Status>();
+    statuses.removeOne(ExchangeRecord::Status::None);
+    return statuses;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <cstdint>
@@ -40,6 +41,12 @@ struct ExchangeRecord {
 QString kindName(RequestKind kind);
 // "sent", "not-sent", "accepted", "rejected", "undecoded", or empty.
 QString statusName(ExchangeRecord::Status status);
+
+// Every kind of request and every status a record gets, in the enums' order, without the None of
+// each: for texts that list them. Each comes from the enum through the switch that names its
+// values, so that a value added to the enum is listed once it has its name.
+QList<RequestKind> everyRequestKind();
+QList<ExchangeRecord::Status> everyStatus();
 
 // The CSV header and one record, RFC 4180 (fields with a comma, a quote or a line break quoted,
 // quotes doubled), without the line end. Columns: time (ISO 8601, local, milliseconds, offset),

@@ -1,20 +1,17 @@
 #include "line_settings.h"
+#include "whole_number.h"
 
 #include <QList>
 
 namespace {
-std::optional<int> positiveDecimal(QStringView field, int max) {
-    if (field.isEmpty() || field.size() > 9)
+constexpr int kFewestDataBits = 5;
+constexpr int kMostDataBits = 8;
+
+std::optional<int> wholeNumber(QStringView field, int low, int high) {
+    const auto number = numeric::parseWholeNumber(field, low, high);
+    if (!std::holds_alternative<std::int64_t>(number))
         return std::nullopt;
-    int value = 0;
-    for (const QChar c : field) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        value = value * 10 + (c.unicode() - u'0');
-    }
-    if (value <= 0 || value > max)
-        return std::nullopt;
-    return value;
+    return int(std::get<std::int64_t>(number));
 }
 } // namespace
 
@@ -23,7 +20,7 @@ std::optional<LineSettings> parseLineSettings(QStringView text) {
     if (fields.size() != 4)
         return std::nullopt;
     LineSettings settings;
-    const auto baud = positiveDecimal(fields[0], 4'000'000);
+    const auto baud = wholeNumber(fields[0], 1, kHighestLineSpeed);
     if (!baud)
         return std::nullopt;
     settings.baudRate = *baud;
@@ -33,8 +30,8 @@ std::optional<LineSettings> parseLineSettings(QStringView text) {
     if (QStringLiteral("NEOMS").indexOf(QChar(parity)) < 0 || fields[1][0].unicode() > 0x7F)
         return std::nullopt;
     settings.parity = parity;
-    const auto dataBits = positiveDecimal(fields[2], 8);
-    if (!dataBits || *dataBits < 5)
+    const auto dataBits = wholeNumber(fields[2], kFewestDataBits, kMostDataBits);
+    if (!dataBits)
         return std::nullopt;
     settings.dataBits = *dataBits;
     if (fields[3] == u"1")

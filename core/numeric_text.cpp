@@ -142,11 +142,15 @@ std::optional<std::uint8_t> nearestToByte(double value) {
     return fitting<std::uint8_t>(nearestEven(value));
 }
 
-std::optional<std::uint16_t> wrappedRegisterValue(double value) {
+double wrappedRegisterNumber(double value) {
     float single = static_cast<float>(value);
     if (single < 0.0f)
         single = static_cast<float>(double(single) + 65536.0);
-    return fitting<std::uint16_t>(nearestEven(single));
+    return nearestEven(single);
+}
+
+std::optional<std::uint16_t> wrappedRegisterValue(double value) {
+    return fitting<std::uint16_t>(wrappedRegisterNumber(value));
 }
 
 std::optional<std::uint8_t> textFloorToByte(QStringView text) {

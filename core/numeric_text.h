@@ -27,6 +27,8 @@ std::optional<std::uint8_t> nearestToByte(double value);
 // A register value as the parameter writes make it: the number held in single precision,
 // 65536 added when negative, then rounded to the nearest integer (halves to even).
 std::optional<std::uint16_t> wrappedRegisterValue(double value);
+// The integer those steps make of the number, before it is checked to fit a register.
+double wrappedRegisterNumber(double value);
 
 // The text converted by one of the rules above, or nullopt when it is not numeric or does not fit.
 std::optional<std::uint8_t> textFloorToByte(QStringView text);

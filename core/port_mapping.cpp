@@ -1,4 +1,5 @@
 #include "port_mapping.h"
+#include "whole_number.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 
 namespace {
 const QString kComPrefix = QStringLiteral("COM");
+constexpr qsizetype kMostPortDigits = 3; // COM001 is COM1, COM0001 is no port name
 const QString kByIdFolder = QStringLiteral("/dev/serial/by-id");
 
 QString comName(int port) {
@@ -29,17 +31,10 @@ std::variant<int, QString> parsePortName(QStringView text) {
     if (!text.startsWith(kComPrefix, Qt::CaseInsensitive))
         return error;
     const QStringView digits = text.sliced(kComPrefix.size());
-    if (digits.isEmpty() || digits.size() > 3)
+    const auto port = numeric::parseWholeNumber(digits, kLowestPortNumber, kHighestPortNumber);
+    if (digits.size() > kMostPortDigits || !std::holds_alternative<std::int64_t>(port))
         return error;
-    int port = 0;
-    for (const QChar c : digits) {
-        if (c < u'0' || c > u'9')
-            return error;
-        port = port * 10 + (c.unicode() - u'0');
-    }
-    if (port < kLowestPortNumber || port > kHighestPortNumber)
-        return error;
-    return port;
+    return int(std::get<std::int64_t>(port));
 }
 
 std::variant<PortAssignment, QString> parsePortAssignment(QStringView text) {

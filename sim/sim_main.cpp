@@ -5,6 +5,7 @@
 
 #include "core/whole_digits.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -37,14 +38,31 @@ void endOnSignals() {
 // libmodbus answers at slave addresses 1..247, fewer than the module's 1..250.
 constexpr int kLowestSlave = modbus::kLowestModuleAddress;
 constexpr int kHighestSlave = modbus::kHighestLibmodbusAddress;
+constexpr int kLowestSimulatedSpeed = 50; // baud
+
+// The first and the last register the configuration writes change.
+constexpr std::pair<int, int> parameterRegisters() {
+    std::pair<int, int> span{0xFFFF, 0};
+    for (const modbus::ModuleField &field : modbus::kModuleFields) {
+        if (field.parameter)
+            span = {std::min(span.first, *field.parameter),
+                    std::max(span.second, *field.parameter)};
+    }
+    return span;
+}
+
+// The help's list of fault modes: each name and what it does.
+constexpr int kFaultIndent = 2;
+constexpr int kFaultNameWidth = 11;
+static_assert(kFaultIndent + kFaultNameWidth + sim::kLongestFaultDescription <= 79);
 
 void usage() {
     std::printf(
         "Usage: gx7140r-sim [OPTION]...\n"
         "Play a GX7140R carbon-dioxide sensor module, a Modbus RTU slave, on a pseudo-terminal:\n"
-        "registers 0..9 with a slowly drifting CO2 value, the writable configuration registers\n"
-        "and the slave-address register. For demonstrations and tests of gx7140r-tool and\n"
-        "gx7140r-cli without a module.\n"
+        "registers 0..%d with a slowly drifting CO2 value, the writable configuration\n"
+        "registers 0x%04X..0x%04X and the slave-address register 0x%04X. For demonstrations\n"
+        "and tests of gx7140r-tool and gx7140r-cli without a module.\n"
         "\n"
         "Options:\n"
         "  --com N          link the terminal as /dev/COMn, the tool's COMn (default 1; 0: no\n"
@@ -56,9 +74,8 @@ void usage() {
         "  --strict-baud    answer only when the terminal is set to --baud, as a real module\n"
         "                   does (otherwise any speed will do: a pty has none of its own)\n"
         "  --steady         no drift: the gas concentration stays at %d ppm\n"
-        "  --fault MODE     corrupt or withhold replies: none, bad-crc, silence, exception,\n"
-        "                   noise, split, junk, vanish (the port disappears and a new one\n"
-        "                   comes two seconds later)\n"
+        "  --fault MODE     corrupt or withhold replies: MODE is one of the fault modes\n"
+        "                   below (default none)\n"
         "  --fault-every N  the fault hits every n-th reply (default 1)\n"
         "  --tcp [HOST:]PORT\n"
         "                   also serve Modbus TCP on HOST (default 127.0.0.1; IPv6 in\n"
@@ -69,6 +86,16 @@ void usage() {
         "  -h, --help       show this help and exit\n"
         "  -V, --version    show the version and exit\n"
         "Options take their value as the next argument or after '=' (--slave=2).\n"
+        "\n"
+        "Fault modes:\n",
+        modbus::kMeasurementRegisterCount - 1, parameterRegisters().first,
+        parameterRegisters().second, modbus::kSlaveAddressRegister, kLowestSlave, kHighestSlave,
+        sim::Options{}.slave, sim::Options{}.baud,
+        int(sim::kDefaultRegisters[std::size_t(modbus::kConcentrationRegister)]));
+    for (const sim::FaultInfo &fault : sim::faults())
+        std::printf("%*s%-*s%s\n", kFaultIndent, "", kFaultNameWidth, fault.name,
+                    fault.description);
+    std::printf(
         "\n"
         "The link:\n"
         "  The link is made only when nothing is at its path; a stale link the simulator left\n"
@@ -82,9 +109,7 @@ void usage() {
         "Exit status:\n"
         "  0  stopped by a signal or after --seconds\n"
         "  1  no pseudo-terminal could be made\n"
-        "  2  a usage error\n",
-        kLowestSlave, kHighestSlave, sim::Options{}.slave, sim::Options{}.baud,
-        int(sim::kDefaultRegisters[0]));
+        "  2  a usage error\n");
 }
 
 // A whole number in low..high as the command line takes one: decimal digits only.
@@ -192,7 +217,7 @@ int main(int argc, char *argv[]) {
             ok = number(optarg, kLowestSlave, kHighestSlave, options.slave);
             break;
         case Baud:
-            ok = number(optarg, 50, 4000000, options.baud);
+            ok = number(optarg, kLowestSimulatedSpeed, kHighestLineSpeed, options.baud);
             break;
         case Paced:
             options.paced = true;

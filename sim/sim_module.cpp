@@ -72,16 +72,33 @@ bool isWholeFixedRequest(const std::vector<std::uint8_t> &frame) {
 } // namespace
 
 namespace {
-constexpr std::pair<const char *, Fault> kFaultNames[] = {
-    {"none", Fault::None},           {"bad-crc", Fault::BadCrc}, {"silence", Fault::Silence},
-    {"exception", Fault::Exception}, {"noise", Fault::Noise},    {"split", Fault::Split},
-    {"junk", Fault::Junk},           {"vanish", Fault::Vanish}};
+constexpr FaultInfo kFaults[] = {
+    {Fault::None, "none", "every reply as the module makes it"},
+    {Fault::BadCrc, "bad-crc", "the reply's last CRC byte flipped"},
+    {Fault::Silence, "silence", "no reply"},
+    {Fault::Exception, "exception", "a Modbus exception reply (slave device failure) instead"},
+    {Fault::Noise, "noise", "a burst of random bytes on the line before the reply"},
+    {Fault::Split, "split", "the reply in three chunks, each some milliseconds late"},
+    {Fault::Junk, "junk", "random bytes after the reply"},
+    {Fault::Vanish, "vanish", "the port disappears and a new one comes two seconds later"},
+};
+
+constexpr bool descriptionsFitTheHelp() {
+    return std::all_of(std::begin(kFaults), std::end(kFaults), [](const FaultInfo &info) {
+        return std::string_view(info.description).size() <= kLongestFaultDescription;
+    });
+}
+static_assert(descriptionsFitTheHelp());
 } // namespace
 
+std::span<const FaultInfo> faults() {
+    return kFaults;
+}
+
 bool parseFault(const std::string &name, Fault &fault) {
-    for (const auto &[text, value] : kFaultNames) {
-        if (name == text) {
-            fault = value;
+    for (const FaultInfo &info : kFaults) {
+        if (name == info.name) {
+            fault = info.fault;
             return true;
         }
     }
@@ -89,9 +106,9 @@ bool parseFault(const std::string &name, Fault &fault) {
 }
 
 const char *faultName(Fault fault) {
-    for (const auto &[text, value] : kFaultNames) {
-        if (value == fault)
-            return text;
+    for (const FaultInfo &info : kFaults) {
+        if (info.fault == fault)
+            return info.name;
     }
     return "none";
 }

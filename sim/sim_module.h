@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <mutex>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,17 +18,17 @@ typedef struct _modbus_mapping_t modbus_mapping_t;
 
 namespace sim {
 
-// What goes wrong with a reply, for tests and demonstrations.
-enum class Fault {
-    None,
-    BadCrc,    // the reply's last CRC byte is flipped
-    Silence,   // no reply
-    Exception, // a Modbus exception reply (slave device failure) instead of the reply
-    Noise,     // a burst of random bytes on the line before the reply
-    Split,     // the reply in three chunks, each some milliseconds late
-    Junk,      // random bytes after the reply
-    Vanish,    // the port disappears instead of replying
+// What goes wrong with a reply, for tests and demonstrations; faults() tells what each does.
+enum class Fault { None, BadCrc, Silence, Exception, Noise, Split, Junk, Vanish };
+
+struct FaultInfo {
+    Fault fault;
+    const char *name;        // as --fault names it
+    const char *description; // a line of the help
 };
+inline constexpr std::size_t kLongestFaultDescription = 64;
+// Every fault, in the order the help lists them.
+std::span<const FaultInfo> faults();
 
 bool parseFault(const std::string &name, Fault &fault);
 const char *faultName(Fault fault);

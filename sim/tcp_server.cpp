@@ -1,5 +1,6 @@
 #include "tcp_server.h"
 
+#include "core/host_port.h"
 #include "core/modbus_frame.h"
 #include "core/wire_time.h"
 
@@ -30,19 +31,9 @@ constexpr int kBacklog = 4;
 // fault's, plus (when paced) the largest frame's time on the wire.
 constexpr auto kAnswerTime = std::chrono::milliseconds(50);
 
-struct HostAndPort {
-    std::string host;
-    std::string port;
-};
-
-HostAndPort split(const std::string &text) {
-    const std::size_t colon = text.rfind(':');
-    if (colon == std::string::npos)
-        return {"127.0.0.1", text};
-    std::string host = text.substr(0, colon);
-    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
-        host = host.substr(1, host.size() - 2);
-    return {host, text.substr(colon + 1)};
+// "[HOST:]PORT": a port alone is on the loopback address.
+std::optional<net::HostAndPort> split(const std::string &text) {
+    return net::splitHostAndPort(text, {net::HostPortDefaults::Alone::Port, "127.0.0.1"});
 }
 
 // What the socket is bound to, numeric: "127.0.0.1:502", "[::1]:502".
@@ -72,12 +63,8 @@ TcpServer::TcpServer(std::string terminal, int baud, bool paced)
     : baud_(baud), paced_(paced), terminal_(std::move(terminal)) {}
 
 bool TcpServer::validAddress(const std::string &text) {
-    const HostAndPort address = split(text);
-    if (address.host.empty() || address.port.empty() || address.port.size() > 5 ||
-        address.port.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    const int port = std::stoi(address.port);
-    return port >= 1 && port <= 65535;
+    const auto address = split(text);
+    return address && !address->host.empty() && net::tcpPort(address->port);
 }
 
 bool TcpServer::start(const std::string &hostAndPort, const std::atomic<bool> &stop,
@@ -106,13 +93,19 @@ TcpServer::~TcpServer() {
 }
 
 bool TcpServer::listen(const std::string &hostAndPort, std::string &error) {
-    const HostAndPort address = split(hostAndPort);
+    const auto address = split(hostAndPort);
+    if (!address) {
+        error = "cannot listen on " + hostAndPort + ": not [HOST:]PORT";
+        return false;
+    }
+    const std::string host(address->host);
+    const std::string port(address->port);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
     addrinfo *found = nullptr;
-    const int lookup = getaddrinfo(address.host.c_str(), address.port.c_str(), &hints, &found);
+    const int lookup = getaddrinfo(host.c_str(), port.c_str(), &hints, &found);
     if (lookup != 0) {
         error = "cannot listen on " + hostAndPort + ": " + gai_strerror(lookup);
         return false;

@@ -1,8 +1,10 @@
 // The command line's options as they reach the exchange, and its three output formats.
 #include "cli_options.h"
+#include "cli_tables.h"
 #include "interrupts.h"
 #include "record_format.h"
 
+#include "core/help_text.h"
 #include "core/input_checks.h"
 #include "core/whole_number.h"
 
@@ -14,16 +16,20 @@
 
 using namespace cli;
 
+// QStrings in failure messages as text.
+static void PrintTo(const QString &text, std::ostream *out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace {
 
 QString summary(const Invocation &invocation) {
     if (invocation.action != Invocation::Action::Run)
         return QStringLiteral("action %1 %2").arg(int(invocation.action)).arg(invocation.error);
-    const char *commands[] = {"read", "poll", "address", "set-address", "set", "scan"};
     const char *formats[] = {"text", "csv", "json"};
     const Line &line = invocation.line;
     QString text = QStringLiteral("%1 %2 %3 @%4 t%5 r%6 %7")
-                       .arg(QLatin1String(commands[int(invocation.command)]), line.device)
+                       .arg(commandInfo(invocation.command).name, line.device)
                        .arg(line.baud)
                        .arg(line.address)
                        .arg(line.timeoutMs)
@@ -85,6 +91,12 @@ TEST(CliOptions, WhatEachCommandLineAsksFor) {
          "set /mapped/3 9600 @1 t200 r1 text range_low=65535"},
         {{"set", "range-high", "25000.5", "--force"},
          "set /mapped/3 9600 @1 t200 r1 text range_high=25000"},
+        {{"set", "--force", "range-low", "-65536.5"},
+         "set /mapped/3 9600 @1 t200 r1 text range_low=0"},
+        {{"set", "--force", "range-low", "-0.6"},
+         "set /mapped/3 9600 @1 t200 r1 text range_low=65535"},
+        {{"set", "--force", "range-low", "65535.4"},
+         "set /mapped/3 9600 @1 t200 r1 text range_low=65535"},
         {{"--bogus", "--help"}, "action 3 unknown option '--bogus'"},
         {{"read", "--help", "--bogus"}, "action 1 "},
         {{"-V"}, "action 2 "},
@@ -174,12 +186,24 @@ TEST(CliOptions, UsageErrors) {
         {{"set", "alarm-low", "5"},
          "set: 'alarm-low' is not one of range-coefficient, range-low, range-high, "
          "display-calibration"},
+        {{"set", "range-high", "0x10"}, "set: '0x10' is not a decimal number"},
+        {{"set", "range-high", "1e3"}, "set: '1e3' is not a decimal number"},
+        {{"set", "range-high", " 3000"}, "set: ' 3000' is not a decimal number"},
         {{"set", "range-high", "65536"},
-         "set: '65536' is not a decimal number from -65536 to 65535"},
-        {{"set", "range-high", "0x10"}, "set: '0x10' is not a decimal number from -65536 to 65535"},
-        {{"set", "range-high", "1e3"}, "set: '1e3' is not a decimal number from -65536 to 65535"},
-        {{"set", "range-high", " 3000"},
-         "set: ' 3000' is not a decimal number from -65536 to 65535"},
+         "set: range-high 65536 is outside the module's range 1000 to 20000"},
+        {{"set", "range-low", "-0.5"},
+         "set: range-low -0.5 is outside the module's range 0 to 1000"},
+        // What fits a register after the window's conversion: -65536.5 (0) to -0.6 (65535), and
+        // 0 to 65535.4; -0.5 and 65535.5 come to 65536.
+        {{"set", "--force", "range-low", "-0.5"},
+         "set: range-low -0.5 comes to 65536 with --force (65536 added when negative, rounded to "
+         "the nearest integer, halves to even), outside a register's 0 to 65535"},
+        {{"set", "--force", "range-low", "65535.5"},
+         "set: range-low 65535.5 comes to 65536 with --force (65536 added when negative, rounded "
+         "to the nearest integer, halves to even), outside a register's 0 to 65535"},
+        {{"set", "--force", "range-low", "-65536.6"},
+         "set: range-low -65536.6 comes to -1 with --force (65536 added when negative, rounded to "
+         "the nearest integer, halves to even), outside a register's 0 to 65535"},
         {{"set", "range-high"}, "set takes NAME VALUE"},
         {{"set", "range-high", "25000"},
          "set: range-high 25000 is outside the module's range 1000 to 20000; --force writes 25000"},
@@ -205,40 +229,109 @@ TEST(CliOptions, UsageErrors) {
     }
 }
 
-// The help is built from the module's facts: each of them appears in it as the program uses it.
-TEST(CliOptions, HelpShowsTheConstants) {
-    QStringList facts{
-        modbus::csvHeader().split(u',').join(QStringLiteral(", ")),
-        QStringLiteral("default %1").arg(kDefaultTimeoutMs),
-        QStringLiteral("scan: %1").arg(kDefaultScanTimeoutMs),
-        QStringLiteral("1 to %1").arg(kLongestTimeoutMs),
-        QStringLiteral("0 to %1").arg(kMostRetries),
-        QStringLiteral("%1 to %2").arg(modbus::kLowestModuleAddress).arg(kHighestReachableAddress),
-        QStringLiteral("(%1 to %2)")
-            .arg(modbus::kShortestPollInterval)
-            .arg(modbus::kLongestPollInterval),
-        QStringLiteral("2400, 4800, 9600 or 19200"),
-        QStringLiteral("2400,4800,9600,19200"),
-        QStringLiteral("range-coefficient 0.5 to 2.0"),
-        QStringLiteral("range-low 0 to 1000"),
-        QStringLiteral("range-high 1000 to 20000"),
-        QStringLiteral("display-calibration 100 to 2000")};
-    // Lines that begin with an option or an exit status.
-    QStringList entries{QStringLiteral("-a, --address N"), QStringLiteral("-b, --baud RATE"),
-                        QStringLiteral("    --force")};
-    const QString help = helpText();
-    // Descriptions wrap: a fact may run across a line end and the indent after it.
-    const QString flat =
-        QString(help).replace(QRegularExpression(QStringLiteral("\n +")), QStringLiteral(" "));
-    for (const QString &fact : facts)
-        EXPECT_TRUE(flat.contains(fact)) << fact.toStdString();
-    for (const int status : {kExitSuccess, kExitNoAnswer, kExitUsage, kExitPort, kExitOutput,
-                             exitStatusFor(SIGINT), exitStatusFor(SIGTERM)})
-        entries << QString::number(status) + u' ';
-    for (const QString &entry : entries)
-        EXPECT_TRUE(help.contains(QStringLiteral("\n  ") + entry)) << entry.toStdString();
-    for (const QString &line : help.split(u'\n'))
-        EXPECT_LE(line.size(), 79) << line.toStdString();
+// The help as a user reads it, tried on the parser: what it names is taken as it names it.
+const QString kHelp = helpText();
+const QString kFlatHelp = QString(kHelp).replace(QRegularExpression(QStringLiteral("\n +")), " ");
+
+Invocation parsed(const QStringList &arguments) {
+    return parseCommandLine(arguments, [](int port) { return QString::number(port); });
+}
+QString errorOf(const QStringList &arguments) {
+    return parsed(arguments).error;
+}
+
+// A value for each VALUE and ARGUMENT name of the help; the synopsis's optional parts left out.
+QStringList tried(QString words) {
+    static const QHash<QString, QString> samples{
+        {"COMn|DEVICE", "COM2"}, {"RATE", "4800"},       {"N", "3"},       {"MS", "100"},
+        {"FORMAT", "csv"},       {"SECONDS", "5"},       {"LIST", "4800"}, {"FROM-TO", "1-3"},
+        {"NEW", "17"},           {"NAME", "range-high"}, {"VALUE", "3000"}};
+    QStringList result;
+    for (const QString &word :
+         words.remove(QRegularExpression("\\[[^]]*\\]")).split(u' ', Qt::SkipEmptyParts))
+        result << samples.value(word, word);
+    return result;
+}
+
+// Each command with what its synopsis requires; each option with the value it names (or alone),
+// before the command or after the one its description begins with ("poll: ...").
+TEST(CliHelp, EveryCommandAndOptionIsTakenAsShown) {
+    static const QRegularExpression term(
+        QStringLiteral("^  (?:(?:-(\\w), |    )--)?([a-z-]+)((?: [^ \n]+)*)\\s+(?:([a-z-]+): )?"),
+        QRegularExpression::MultilineOption);
+    QHash<QString, QStringList> commands;
+    int options = 0;
+    for (const auto &match : term.globalMatch(kHelp.section("\nExit status:", 0, 0))) {
+        const QString name = match.captured(2);
+        if (!match.captured(0).contains("--" + name)) {
+            commands[name] = QStringList{name} + tried(match.captured(3));
+            EXPECT_EQ(errorOf(commands[name]), QString()) << name.toStdString();
+            continue;
+        }
+        const QString owner = match.captured(4);
+        const QStringList command = commands.value(owner, {"read"});
+        const QStringList value = tried(match.captured(3));
+        for (const QString &given : {"--" + name, "-" + match.captured(1)}) {
+            if (given == "-")
+                continue;
+            const QStringList option = QStringList{given} + value;
+            EXPECT_EQ(errorOf(commands.contains(owner) ? command + option : option + command),
+                      QString())
+                << given.toStdString();
+        }
+        EXPECT_EQ(errorOf(command + QStringList{"--" + name}),
+                  value.isEmpty() ? QString() : "--" + name + " needs a value");
+        ++options;
+    }
+    EXPECT_EQ(commands.size(), 6);
+    EXPECT_EQ(options, 14);
+}
+
+TEST(CliHelp, EverySettingIsTakenWithinTheRangeShown) {
+    static const QRegularExpression list(QStringLiteral("values the module takes: (.*?)\\. VALUE"));
+    QStringList names;
+    for (const QString &item : list.match(kFlatHelp).captured(1).split(QStringLiteral(", "))) {
+        const QStringList parts = item.split(u' '); // NAME LOW to HIGH
+        ASSERT_EQ(parts.size(), 4) << item.toStdString();
+        names << parts[0];
+        const double low = parts[1].toDouble();
+        const double high = parts[3].toDouble();
+        for (const double end : {low, high}) // 0.5 is refused, but as a fraction
+            EXPECT_FALSE(errorOf({"set", parts[0], QString::number(end)}).contains("outside"));
+        for (const double beyond : {low - 1, high + 1})
+            EXPECT_TRUE(errorOf({"set", parts[0], QString::number(beyond)})
+                            .contains("outside the module's range " + parts.mid(1).join(u' ')))
+                << item.toStdString();
+    }
+    EXPECT_EQ(errorOf({"set", "bogus", "1"}), "set: 'bogus' is not one of " + names.join(", "));
+}
+
+TEST(CliHelp, TheDefaultsShownAreTheOnesUsed) {
+    const auto shown = [](const char *pattern) {
+        return QRegularExpression(pattern).match(kFlatHelp).capturedTexts().mid(1).join(u' ');
+    };
+    const auto both = [](int read, int scan) {
+        return QStringLiteral("%1 %2").arg(read).arg(scan);
+    };
+    const Invocation read = parsed({"read"});
+    const Invocation scan = parsed({"scan"});
+    QStringList bauds;
+    for (const int baud : scan.bauds)
+        bauds << QString::number(baud);
+    EXPECT_EQ(read.line.port, shown("--port \\S+ the serial port \\(default (\\w+)\\)"));
+    EXPECT_EQ(QString::number(read.line.baud), shown("--baud RATE [^(]*\\(default (\\d+)\\)"));
+    EXPECT_EQ(QString::number(read.line.address), shown("--address N [^(]*\\(default (\\d+)\\)"));
+    EXPECT_EQ(both(read.line.timeoutMs, scan.line.timeoutMs),
+              shown("--timeout MS [^(]*\\(default (\\d+); scan: (\\d+)\\)"));
+    EXPECT_EQ(both(read.line.retries, scan.line.retries),
+              shown("--retries N [^(]*\\(default (\\d+); scan: (\\d+)\\)"));
+    EXPECT_EQ(read.format,
+              parsed({"--format", shown("--format FORMAT (\\w+) \\(default\\)"), "read"}).format);
+    EXPECT_EQ(bauds.join(u','), shown("rate of LIST \\(default ([\\d,]+)\\)"));
+    EXPECT_EQ(both(scan.firstAddress, scan.lastAddress),
+              shown("FROM to TO \\(default (\\d+)-(\\d+)\\)"));
+    for (const QString &line : kHelp.split(u'\n'))
+        EXPECT_LE(line.size(), help::kWidth) << line.toStdString();
 }
 
 const QDateTime kTime(QDate(2026, 12, 7), QTime(9, 41, 5, 123), QTimeZone(8 * 3600));

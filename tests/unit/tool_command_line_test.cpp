@@ -51,17 +51,20 @@ TEST(ToolCommandLine, OptionsAndUsageErrors) {
 
 namespace {
 
-// The help's log paragraph names what the records write: every column, kind and status.
+// The help's log paragraph names what the records write: every column, and the kind and the
+// status a record of each kind of request and each status is written with.
 TEST(ToolCommandLine, HelpNamesTheLogAsItIsWritten) {
     const QString help = toolHelpText().simplified();
     QStringList names = modbus::csvHeader().split(u',');
-    using Status = modbus::ExchangeRecord::Status;
-    for (const Status status :
-         {Status::Sent, Status::NotSent, Status::Accepted, Status::Rejected, Status::Undecoded})
-        names << modbus::statusName(status);
-    for (const auto kind : {modbus::RequestKind::Measurement, modbus::RequestKind::AddressChange,
-                            modbus::RequestKind::AddressRead, modbus::RequestKind::ParameterWrite})
-        names << modbus::kindName(kind);
+    modbus::ExchangeRecord record;
+    for (const auto kind : modbus::everyRequestKind()) {
+        for (const auto status : modbus::everyStatus()) {
+            record.kind = kind;
+            record.status = status;
+            const QStringList columns = modbus::csvLine(record).split(u',');
+            names << columns[2] << columns[5];
+        }
+    }
     for (const QString &name : names)
         EXPECT_TRUE(help.contains(name)) << name.toStdString();
     EXPECT_TRUE(help.contains(QStringLiteral("1..%1").arg(kHighestPortNumber)));
