@@ -91,9 +91,11 @@ std::optional<MbapHeader> mbapHeader(ByteView adu) {
 
 std::vector<std::uint8_t> tcpAdu(std::uint16_t transactionId, ByteView unitAndPdu) {
     const auto length = std::uint16_t(unitAndPdu.size());
-    std::vector<std::uint8_t> adu{highByte(transactionId), lowByte(transactionId), 0, 0,
-                                  highByte(length),        lowByte(length)};
-    adu.insert(adu.end(), unitAndPdu.begin(), unitAndPdu.end());
+    const std::uint8_t header[kMbapLengthFieldEnd] = {
+        highByte(transactionId), lowByte(transactionId), 0, 0, highByte(length), lowByte(length)};
+    std::vector<std::uint8_t> adu(kMbapLengthFieldEnd + unitAndPdu.size());
+    std::copy(std::begin(header), std::end(header), adu.begin());
+    std::copy(unitAndPdu.begin(), unitAndPdu.end(), adu.begin() + kMbapLengthFieldEnd);
     return adu;
 }
 

@@ -2,8 +2,8 @@
 # The messages the README quotes are the programs' own. Each quote is looked up in the README and in
 # what the program says when run here into that case (with this run's terminal, port and process
 # number put back as the README's examples), or, for the window's texts, in their one source
-# (app/window_texts.h, the form app/frm_main.ui). Every quote in the troubleshooting table must be
-# one of those checked.
+# (app/window_texts.h, core/modbus_exceptions.h, the form app/frm_main.ui). Every quote in the
+# troubleshooting table must be one of those checked.
 #   messages.sh CLI SIM TOOL WORK_DIR
 set -euo pipefail
 cli=$1
@@ -70,8 +70,11 @@ form=$source_dir/app/frm_main.ui
 check '串口已打开或被占用！' "$texts"
 check '打开串口出错，请确定串口是否已被占用' "$texts"
 check '无效应答，未解码' "$texts"
+check '模块应答的地址为' "$texts"
+check '模块应答的值为' "$texts"
 refusal=$(grep -oP 'QT_TRANSLATE_NOOP\("window_texts", "\K模块拒绝：[^"]*' "$texts")
-illegal_data_address=$(grep -oP '\{0x02, QT_TRANSLATE_NOOP\("window_texts", "\K[^"]*' "$texts")
+illegal_data_address=$(grep -oP '\{0x02, "[^"]*", QT_TRANSLATE_NOOP\("window_texts", "\K[^"]*' \
+    "$source_dir/core/modbus_exceptions.h")
 refusal=${refusal/\%1/02}
 echo "${refusal/\%2/$illegal_data_address}" >"$work/refusal"
 check '模块拒绝：02 非法数据地址' "$work/refusal"
