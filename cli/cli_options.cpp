@@ -162,8 +162,8 @@ bool readLine(const ParsedOptions &options, const PortRoute &route, Invocation &
             return false;
         line.baud = *rate;
     }
-    line.timeoutMs = commandInfo(invocation.command).timeoutMs;
-    line.retries = commandInfo(invocation.command).retries;
+    line.timeoutMs = invocation.command->timeoutMs;
+    line.retries = invocation.command->retries;
     return readWhole(options, QStringLiteral("address"), modbus::kLowestModuleAddress,
                      kHighestReachableAddress, line.address, error) &&
            readWhole(options, QStringLiteral("timeout"), 1, kLongestTimeoutMs, line.timeoutMs,
@@ -185,7 +185,7 @@ std::optional<int> rangeEnd(const QString &text, QString &error) {
 
 bool readCommand(const ParsedOptions &options, const QStringList &arguments, Invocation &invocation,
                  QString &error) {
-    const CommandInfo &info = commandInfo(invocation.command);
+    const CommandInfo &info = *invocation.command;
     if (arguments.size() != info.arguments.size()) {
         error = info.arguments.isEmpty()
                     ? QStringLiteral("%1 takes no arguments").arg(info.name)
@@ -196,16 +196,15 @@ bool readCommand(const ParsedOptions &options, const QStringList &arguments, Inv
 }
 
 // An option of one command given before it, or with another one.
-std::optional<QString> misplacedOption(const ParsedOptions &options,
-                                       std::optional<Command> command) {
+std::optional<QString> misplacedOption(const ParsedOptions &options, const CommandInfo *command) {
     for (const OptionInfo &info : optionTable()) {
         const bool misplaced =
-            info.only &&
+            !info.command.isEmpty() &&
             (options.before.isSet(info.name) ||
-             (options.afterParsed && info.only != command && options.after.isSet(info.name)));
+             (options.afterParsed && (!command || info.command != command->name) &&
+              options.after.isSet(info.name)));
         if (misplaced)
-            return QStringLiteral("--%1 is an option of %2, after it")
-                .arg(info.name, commandInfo(*info.only).name);
+            return QStringLiteral("--%1 is an option of %2, after it").arg(info.name, info.command);
     }
     return std::nullopt;
 }
@@ -399,13 +398,10 @@ Invocation parseCommandLine(const QStringList &arguments, const PortRoute &route
         return invocation;
     }
     QStringList positional = options.before.positionalArguments();
-    std::optional<Command> command;
+    const CommandInfo *command = nullptr;
     if (!positional.isEmpty()) {
         const QString name = unmarked(positional.takeFirst());
-        for (const CommandInfo &info : commandTable()) {
-            if (info.name == name)
-                command = info.command;
-        }
+        command = commandNamed(name);
         if (!command)
             return usageError(QStringLiteral("unknown command '%1'").arg(name));
         addOptions(options.after);
@@ -422,7 +418,7 @@ Invocation parseCommandLine(const QStringList &arguments, const PortRoute &route
         return usageError(*misplaced);
     if (!command)
         return usageError(QStringLiteral("no command: %1").arg(commandNames()));
-    invocation.command = *command;
+    invocation.command = command;
     QStringList commandArguments;
     for (const QString &word : options.after.positionalArguments())
         commandArguments << unmarked(word);

@@ -15,7 +15,7 @@
 // usage error sends nothing. Pure: where a COMn leads comes in as a function.
 namespace cli {
 
-enum class Command { Read, Poll, Address, SetAddress, Set, Scan };
+struct CommandInfo; // its row in the command table (cli_tables.h)
 enum class Format { Text, Csv, Json };
 
 // libmodbus's RTU master reaches slaves 1..247; the module itself takes addresses up to 250.
@@ -43,7 +43,7 @@ struct Invocation {
     enum class Action { Run, ShowHelp, ShowVersion, UsageError };
     Action action = Action::Run;
     QString error; // one line, for UsageError
-    Command command = Command::Read;
+    const CommandInfo *command = nullptr;
     Format format = Format::Text;
     Line line;
     // poll

@@ -27,13 +27,6 @@ QList<const modbus::ModuleField *> settingFields() {
     return fields;
 }
 
-QString settingsWithRanges() {
-    QStringList names;
-    for (const modbus::ModuleField *field : settingFields())
-        names << latin(field->settingName) + u' ' + rangeText(*field->range);
-    return names.join(QStringLiteral(", "));
-}
-
 // "set [--force] NAME VALUE"
 QString synopsis(const CommandInfo &info) {
     QStringList words{info.name};
@@ -90,82 +83,11 @@ QString settingNames() {
     return names.join(QStringLiteral(", "));
 }
 
-const QList<CommandInfo> &commandTable() {
-    static const QList<CommandInfo> table{
-        {Command::Read,
-         QStringLiteral("read"),
-         {},
-         {},
-         QStringLiteral("read one measurement and print every decoded field"),
-         nullptr,
-         showMeasurement,
-         nullptr},
-        {Command::Poll,
-         QStringLiteral("poll"),
-         QStringLiteral("--interval MS [--count N | --duration SECONDS]"),
-         {},
-         QStringLiteral("read every MS milliseconds (%1 to %2), one reading per line with an ISO "
-                        "8601 timestamp: N readings, for SECONDS (at most %3), or until "
-                        "interrupted")
-             .arg(modbus::kShortestPollInterval)
-             .arg(modbus::kLongestPollInterval)
-             .arg(kLongestDurationSeconds),
-         readPoll,
-         poll,
-         nullptr},
-        {Command::Address,
-         QStringLiteral("address"),
-         {},
-         {},
-         QStringLiteral("read the address of the module that answers at --address"),
-         nullptr,
-         showAddress,
-         nullptr},
-        {Command::SetAddress,
-         QStringLiteral("set-address"),
-         {},
-         {QStringLiteral("NEW")},
-         QStringLiteral("change the module's address to NEW, then read it back at NEW (also when "
-                        "the change's echo is lost); %1 to %2: the module takes up to %3, but "
-                        "libmodbus reaches no further than %2 (the window sets %4 to %3)")
-             .arg(modbus::kLowestModuleAddress)
-             .arg(kHighestReachableAddress)
-             .arg(modbus::kHighestModuleAddress)
-             .arg(kHighestReachableAddress + 1),
-         readSetAddress,
-         changeAddress,
-         nullptr},
-        {Command::Set,
-         QStringLiteral("set"),
-         QStringLiteral("[--force]"),
-         {QStringLiteral("NAME"), QStringLiteral("VALUE")},
-         QStringLiteral("write one configuration register, then read it back. NAME and the "
-                        "values the module takes: %1. VALUE is a decimal number; one outside "
-                        "that range, or one the register cannot hold as it is (a fraction), is "
-                        "refused and nothing is sent. --force writes it as the window does: "
-                        "65536 added when negative, rounded to the nearest integer (halves to "
-                        "even), 0 to 65535 after that")
-             .arg(settingsWithRanges()),
-         readSet,
-         writeSetting,
-         nullptr},
-        {Command::Scan,
-         QStringLiteral("scan"),
-         QStringLiteral("[--bauds LIST] [--addresses FROM-TO]"),
-         {},
-         QStringLiteral("find every module that answers: at each rate of LIST (default %1), each "
-                        "address FROM to TO (default %2-%3); prints the address and baud rate of "
-                        "each find as it happens, progress on stderr when that is a terminal")
-             .arg(baudRateList(QStringLiteral(","), QStringLiteral(",")))
-             .arg(modbus::kLowestModuleAddress)
-             .arg(kHighestReachableAddress),
-         readScan,
-         nullptr,
-         scan,
-         kDefaultScanTimeoutMs,
-         kDefaultScanRetries},
-    };
-    return table;
+QString settingsWithRanges() {
+    QStringList names;
+    for (const modbus::ModuleField *field : settingFields())
+        names << latin(field->settingName) + u' ' + rangeText(*field->range);
+    return names.join(QStringLiteral(", "));
 }
 
 const QList<OptionInfo> &optionTable() {
@@ -223,32 +145,33 @@ const QList<OptionInfo> &optionTable() {
                         "address and the fields by name, error for a failed one: JSON Lines for "
                         "poll)")
              .arg(modbus::csvHeader().split(u',').join(QStringLiteral(", ")))},
-        {QStringLiteral("l"), QStringLiteral("interval"), QStringLiteral("MS"), Command::Poll,
+        {QStringLiteral("l"), QStringLiteral("interval"), QStringLiteral("MS"),
+         QStringLiteral("poll"),
          QStringLiteral("poll: the time from one reading's start to the next")},
         {{},
          QStringLiteral("count"),
          QStringLiteral("N"),
-         Command::Poll,
+         QStringLiteral("poll"),
          QStringLiteral("poll: stop after N readings")},
         {{},
          QStringLiteral("duration"),
          QStringLiteral("SECONDS"),
-         Command::Poll,
+         QStringLiteral("poll"),
          QStringLiteral("poll: stop after SECONDS")},
         {{},
          QStringLiteral("bauds"),
          QStringLiteral("LIST"),
-         Command::Scan,
+         QStringLiteral("scan"),
          QStringLiteral("scan: the rates to try, separated by commas")},
         {{},
          QStringLiteral("addresses"),
          QStringLiteral("FROM-TO"),
-         Command::Scan,
+         QStringLiteral("scan"),
          QStringLiteral("scan: the addresses to try")},
         {{},
          QStringLiteral("force"),
          {},
-         Command::Set,
+         QStringLiteral("set"),
          QStringLiteral("set: write a value outside the module's range, converted as the window "
                         "converts it")},
         {QStringLiteral("h"),
@@ -265,10 +188,12 @@ const QList<OptionInfo> &optionTable() {
     return table;
 }
 
-const CommandInfo &commandInfo(Command command) {
-    const auto &table = commandTable();
-    return *std::find_if(table.begin(), table.end(),
-                         [command](const CommandInfo &info) { return info.command == command; });
+const CommandInfo *commandNamed(const QString &name) {
+    for (const CommandInfo &info : commandTable()) {
+        if (info.name == name)
+            return &info;
+    }
+    return nullptr;
 }
 
 QString helpText() {

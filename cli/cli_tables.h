@@ -8,11 +8,10 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
 // The command line's commands, options and exit statuses, one row each: the help is written from
-// them and the parser reads by them. A new command is a row here, the function that reads its
-// arguments (cli_options.cpp) and the one that runs it (commands.cpp), both named in its row.
+// them and the parser reads by them. A new command is its row in the command table and the
+// function that runs it, both in commands.cpp; one with arguments or options of its own adds the
+// function that reads them (cli_options.cpp), named in its row.
 namespace cli {
 
 class ModuleMaster;
@@ -28,7 +27,6 @@ using PortRunner = int (*)(const Invocation &invocation, ModuleMaster &master);
 using OwnPortsRunner = int (*)(const Invocation &invocation);
 
 struct CommandInfo {
-    Command command;
     QString name;
     QString options;       // its options, as its synopsis shows them
     QStringList arguments; // the words its synopsis names them by
@@ -44,12 +42,14 @@ struct OptionInfo {
     QString shortName; // empty when it has none
     QString name;
     QString valueName; // empty for a flag
-    std::optional<Command> only;
+    QString command;   // the one command it belongs to; empty: every command's
     QString description;
 };
 
+// In commands.cpp, beside the functions that run them.
 const QList<CommandInfo> &commandTable();
-const CommandInfo &commandInfo(Command command);
+// The command's row, or nullptr.
+const CommandInfo *commandNamed(const QString &name);
 const QList<OptionInfo> &optionTable();
 
 QString helpText();
@@ -62,19 +62,13 @@ QString baudRateList(const QString &separator, const QString &last);
 QString rangeText(const modbus::SettingRange &range);
 // "range-coefficient, range-low, ..."
 QString settingNames();
+// "range-coefficient 0.5 to 2.0, range-low 0 to 1000, ..."
+QString settingsWithRanges();
 
 // Each command's reader, in cli_options.cpp.
 bool readPoll(const ParsedOptions &, const QStringList &, Invocation &, QString &error);
 bool readSetAddress(const ParsedOptions &, const QStringList &, Invocation &, QString &error);
 bool readSet(const ParsedOptions &, const QStringList &, Invocation &, QString &error);
 bool readScan(const ParsedOptions &, const QStringList &, Invocation &, QString &error);
-
-// Each command's runner, in commands.cpp.
-int showMeasurement(const Invocation &invocation, ModuleMaster &master);
-int poll(const Invocation &invocation, ModuleMaster &master);
-int showAddress(const Invocation &invocation, ModuleMaster &master);
-int changeAddress(const Invocation &invocation, ModuleMaster &master);
-int writeSetting(const Invocation &invocation, ModuleMaster &master);
-int scan(const Invocation &invocation);
 
 } // namespace cli

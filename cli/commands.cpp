@@ -6,6 +6,7 @@
 #include "record_format.h"
 #include "tcp_address.h"
 
+#include "core/input_checks.h"
 #include "core/port_access.h"
 
 #include <QDateTime>
@@ -167,8 +168,6 @@ int failedReading(const Invocation &invocation, const ModuleMaster::Exchange &re
     return statusFor(failure);
 }
 
-} // namespace
-
 int showMeasurement(const Invocation &invocation, ModuleMaster &master) {
     const auto reply = readMeasurement(master, invocation.line.address);
     if (reply.failure)
@@ -329,10 +328,87 @@ int scan(const Invocation &invocation) {
     return kExitSuccess;
 }
 
+} // namespace
+
+// One row per command: its name, options and arguments as the help shows them, what it does, the
+// function that reads its own arguments and options (cli_options.cpp), the one that runs it, and
+// its --timeout and --retries when not given.
+const QList<CommandInfo> &commandTable() {
+    static const QList<CommandInfo> table{
+        {QStringLiteral("read"),
+         {},
+         {},
+         QStringLiteral("read one measurement and print every decoded field"),
+         nullptr,
+         showMeasurement,
+         nullptr},
+        {QStringLiteral("poll"),
+         QStringLiteral("--interval MS [--count N | --duration SECONDS]"),
+         {},
+         QStringLiteral("read every MS milliseconds (%1 to %2), one reading per line with an ISO "
+                        "8601 timestamp: N readings, for SECONDS (at most %3), or until "
+                        "interrupted")
+             .arg(modbus::kShortestPollInterval)
+             .arg(modbus::kLongestPollInterval)
+             .arg(kLongestDurationSeconds),
+         readPoll,
+         poll,
+         nullptr},
+        {QStringLiteral("address"),
+         {},
+         {},
+         QStringLiteral("read the address of the module that answers at --address"),
+         nullptr,
+         showAddress,
+         nullptr},
+        {QStringLiteral("set-address"),
+         {},
+         {QStringLiteral("NEW")},
+         QStringLiteral("change the module's address to NEW, then read it back at NEW (also when "
+                        "the change's echo is lost); %1 to %2: the module takes up to %3, but "
+                        "libmodbus reaches no further than %2 (the window sets %4 to %3)")
+             .arg(modbus::kLowestModuleAddress)
+             .arg(kHighestReachableAddress)
+             .arg(modbus::kHighestModuleAddress)
+             .arg(kHighestReachableAddress + 1),
+         readSetAddress,
+         changeAddress,
+         nullptr},
+        {QStringLiteral("set"),
+         QStringLiteral("[--force]"),
+         {QStringLiteral("NAME"), QStringLiteral("VALUE")},
+         QStringLiteral("write one configuration register, then read it back. NAME and the "
+                        "values the module takes: %1. VALUE is a decimal number; one outside "
+                        "that range, or one the register cannot hold as it is (a fraction), is "
+                        "refused and nothing is sent. --force writes it as the window does: "
+                        "65536 added when negative, rounded to the nearest integer (halves to "
+                        "even), 0 to 65535 after that")
+             .arg(settingsWithRanges()),
+         readSet,
+         writeSetting,
+         nullptr},
+        {QStringLiteral("scan"),
+         QStringLiteral("[--bauds LIST] [--addresses FROM-TO]"),
+         {},
+         QStringLiteral("find every module that answers: at each rate of LIST (default %1), each "
+                        "address FROM to TO (default %2-%3); prints the address and baud rate of "
+                        "each find as it happens, progress on stderr when that is a terminal")
+             .arg(baudRateList(QStringLiteral(","), QStringLiteral(",")))
+             .arg(modbus::kLowestModuleAddress)
+             .arg(kHighestReachableAddress),
+         readScan,
+         nullptr,
+         scan,
+         kDefaultScanTimeoutMs,
+         kDefaultScanRetries},
+    };
+    return table;
+}
+
 namespace {
 
 int runCommand(const Invocation &invocation) {
-    const CommandInfo &command = commandInfo(invocation.command);
+    const CommandInfo &command = *invocation.command;
     if (command.runOwnPorts)
         return command.runOwnPorts(invocation);
     const auto master = openPort(invocation, invocation.line.baud);

@@ -29,34 +29,28 @@ QString summary(const Invocation &invocation) {
     const char *formats[] = {"text", "csv", "json"};
     const Line &line = invocation.line;
     QString text = QStringLiteral("%1 %2 %3 @%4 t%5 r%6 %7")
-                       .arg(commandInfo(invocation.command).name, line.device)
+                       .arg(invocation.command->name, line.device)
                        .arg(line.baud)
                        .arg(line.address)
                        .arg(line.timeoutMs)
                        .arg(line.retries)
                        .arg(QLatin1String(formats[int(invocation.format)]));
-    switch (invocation.command) {
-    case Command::Poll:
+    const QString &command = invocation.command->name;
+    if (command == u"poll")
         text += QStringLiteral(" every %1 count %2 for %3")
                     .arg(invocation.intervalMs)
                     .arg(invocation.count.value_or(0))
                     .arg(invocation.durationSeconds.value_or(0));
-        break;
-    case Command::SetAddress:
+    if (command == u"set-address")
         text += QStringLiteral(" -> %1").arg(invocation.newAddress);
-        break;
-    case Command::Set:
+    if (command == u"set")
         text += QStringLiteral(" %1=%2")
                     .arg(QLatin1String(invocation.field->key.data(), invocation.field->key.size()))
                     .arg(invocation.value);
-        break;
-    case Command::Scan:
+    if (command == u"scan") {
         for (const int baud : invocation.bauds)
             text += QStringLiteral(" %1").arg(baud);
         text += QStringLiteral(" %1-%2").arg(invocation.firstAddress).arg(invocation.lastAddress);
-        break;
-    default:
-        break;
     }
     return text;
 }
