@@ -138,6 +138,11 @@ inline const QString kEchoedValueDescription =
 inline const QString kEchoedRegisterDescription =
     QString::fromUtf8(QT_TRANSLATE_NOOP("window_texts", "模块应答的寄存器为%1，值为%2"));
 
+// Said of the receive box (description and tooltip) while it shows a read request that the line
+// gave back: a two-wire adapter that echoes what it sends.
+inline const QString kEchoedRequestDescription = QString::fromUtf8(
+    QT_TRANSLATE_NOOP("window_texts", "线路回传了发送的数据：请用 --echo 启动本程序"));
+
 // Said of the receive box (description and tooltip) while it shows the module's refusal of the
 // request: "模块拒绝：02 非法数据地址".
 inline const QString kRefusalDescription =

@@ -158,6 +158,7 @@ int errorFor(const modbus::ReplyCheck &check) {
     case ReplyVerdict::WrongFunction:
     case ReplyVerdict::WrongByteCount:
     case ReplyVerdict::OtherValue:
+    case ReplyVerdict::EchoOfRequest:
         break;
     }
     return EMBBADDATA;

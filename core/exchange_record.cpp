@@ -259,6 +259,8 @@ QString replyProblem(const Request &request, const ReplyCheck &check) {
                                               : QStringLiteral("registers"));
     case ReplyVerdict::OtherValue:
         return otherValueNote(request, check);
+    case ReplyVerdict::EchoOfRequest:
+        return QStringLiteral("the line gives back what was sent: start with --echo");
     case ReplyVerdict::Accepted:
     case ReplyVerdict::NotPending:
         break;

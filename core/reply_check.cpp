@@ -63,6 +63,45 @@ bool fromTheModuleAsked(const Request &request, std::uint8_t slave, ReplyPolicy 
            (request.kind() == RequestKind::AddressChange && slave == request.value());
 }
 
+// The bytes are the request's frame or its start, or begin with the whole frame.
+bool givesBackTheRequest(const Request &request, ByteView block) {
+    const Frame sent = request.rtu();
+    const std::size_t compared = std::min(block.size(), sent.size());
+    return !block.empty() && std::equal(block.begin(), block.begin() + compared, sent.begin());
+}
+
+bool stillComing(ReplyVerdict verdict) {
+    return verdict == ReplyVerdict::NothingReceived || verdict == ReplyVerdict::CutShort ||
+           verdict == ReplyVerdict::NotPending;
+}
+
+// The framing, then the frame against the request (checkReply without the echo).
+ReplyCheck checkFrame(const Request &request, ByteView block, ReplyPolicy policy) {
+    if (request.kind() == RequestKind::None)
+        return verdict(ReplyVerdict::NotPending);
+    if (block.empty())
+        return verdict(ReplyVerdict::NothingReceived);
+    if (block.size() <= kFunctionIndex)
+        return verdict(ReplyVerdict::CutShort);
+    if (announcesOtherCount(request, block) || !announcedLength(request, block)) {
+        // Known not to be the answer before it is whole; a read's head tells it when there.
+        if (block.size() <= kByteCountIndex && block[kFunctionIndex] == request.function())
+            return verdict(ReplyVerdict::CutShort);
+        return checkAnswer(request, block.first(std::min(block.size(), kByteCountIndex + 1)),
+                           policy);
+    }
+    const int length = *announcedLength(request, block) + kCrcLength;
+    if (block.size() < std::size_t(length))
+        return verdict(ReplyVerdict::CutShort);
+    const ByteView frame = block.first(std::size_t(length));
+    if (!crcChecksOut(frame))
+        return verdict(ReplyVerdict::CrcMismatch);
+    ReplyCheck check = checkAnswer(request, frame.first(frame.size() - kCrcLength), policy);
+    check.frameLength = length;
+    check.extraBytes = int(block.size()) - length;
+    return check;
+}
+
 } // namespace
 
 std::optional<int> expectedReplyLength(const Request &request, ByteView received) {
@@ -112,28 +151,11 @@ ReplyCheck checkAnswer(const Request &request, ByteView frame, ReplyPolicy polic
 }
 
 ReplyCheck checkReply(const Request &request, ByteView block, ReplyPolicy policy) {
-    if (request.kind() == RequestKind::None)
-        return verdict(ReplyVerdict::NotPending);
-    if (block.empty())
-        return verdict(ReplyVerdict::NothingReceived);
-    if (block.size() <= kFunctionIndex)
-        return verdict(ReplyVerdict::CutShort);
-    if (announcesOtherCount(request, block) || !announcedLength(request, block)) {
-        // Known not to be the answer before it is whole; a read's head tells it when there.
-        if (block.size() <= kByteCountIndex && block[kFunctionIndex] == request.function())
-            return verdict(ReplyVerdict::CutShort);
-        return checkAnswer(request, block.first(std::min(block.size(), kByteCountIndex + 1)),
-                           policy);
+    ReplyCheck check = checkFrame(request, block, policy);
+    if (request.asksForRegisters() && !stillComing(check.verdict) &&
+        givesBackTheRequest(request, block)) {
+        check = verdict(ReplyVerdict::EchoOfRequest);
     }
-    const int length = *announcedLength(request, block) + kCrcLength;
-    if (block.size() < std::size_t(length))
-        return verdict(ReplyVerdict::CutShort);
-    const ByteView frame = block.first(std::size_t(length));
-    if (!crcChecksOut(frame))
-        return verdict(ReplyVerdict::CrcMismatch);
-    ReplyCheck check = checkAnswer(request, frame.first(frame.size() - kCrcLength), policy);
-    check.frameLength = length;
-    check.extraBytes = int(block.size()) - length;
     return check;
 }
 

@@ -38,6 +38,7 @@ enum class ReplyVerdict {
     WrongFunction,    // a function the request is not answered with
     WrongByteCount,   // a read reply with another number of registers than asked
     OtherValue,       // a write's echo of another register or value than the one written
+    EchoOfRequest,    // a read's request given back by the line (a half-duplex adapter)
 };
 
 struct ReplyCheck {
@@ -66,7 +67,9 @@ std::optional<int> expectedReplyLength(const Request &request, ByteView received
 
 // Modbus RTU: the framing (a whole frame by the length its first bytes announce, then its CRC),
 // then the frame against the request. A read reply that announces another byte count than asked
-// is told as such before it is whole. Bytes after a whole frame are counted, not checked.
+// is told as such before it is whole. Bytes after a whole frame are counted, not checked. Bytes
+// that begin with the read request just sent, or are its start, are the line giving it back
+// (EchoOfRequest) once they tell more than "still coming"; a write's echo is its normal reply.
 ReplyCheck checkReply(const Request &request, ByteView block, ReplyPolicy policy);
 
 // Modbus TCP: the MBAP header (protocol 0, a length the PDU has, and a transaction id of this

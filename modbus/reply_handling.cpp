@@ -43,6 +43,8 @@ QString replyExplanation(const modbus::Request &pending, const modbus::ReplyChec
     using modbus::ReplyVerdict;
     if (check.verdict == ReplyVerdict::Exception)
         return refusalText(check.exceptionCode);
+    if (check.verdict == ReplyVerdict::EchoOfRequest)
+        return shown(kEchoedRequestDescription);
     if (check.verdict != ReplyVerdict::OtherValue)
         return {};
     if (check.echoedRegister != pending.registerAddress())

@@ -461,5 +461,9 @@
         <source>暂时无权打开 %1（属主 %2，组 %3，权限 %4）：你在登录后才加入 %3 组，请注销后重新登录</source>
         <translation>You cannot open %1 yet (owner %2, group %3, mode %4): you joined %3 after logging in; log out and in again</translation>
     </message>
+    <message>
+        <source>线路回传了发送的数据：请用 --echo 启动本程序</source>
+        <translation>The line gives back what was sent: start with --echo</translation>
+    </message>
 </context>
 </TS>

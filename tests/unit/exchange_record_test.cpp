@@ -102,6 +102,7 @@ TEST(ExchangeRecord, KindsAndReplyNotes) {
         {parameterWrite, "02060A0503E95B5E",
          "the module answered with value 1001: check with 单次"},
         {parameterWrite, "02060A0603E86A9E", "the module echoed register 0A06 and value 1000"},
+        {measurement, "010300000002C40B", "the line gives back what was sent: start with --echo"},
     };
     for (const Case &c : cases) {
         const QByteArray block = QByteArray::fromHex(c.block);

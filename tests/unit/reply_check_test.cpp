@@ -88,6 +88,11 @@ const Case kCases[] = {
      8},
     {"read reply to a write", kParameterWrite, "07030201F43053", WrongFunction, WrongFunction},
     {"parameter write refused", kParameterWrite, "028603F261", Exception, Exception, 5, 0, 3},
+    // A read's request given back by the line, whole or its start, before the reply or without it.
+    {"the request given back", kTwoRegisters, "010300000002C40B", EchoOfRequest, EchoOfRequest},
+    {"the request, then the reply", kTwoRegisters, "010300000002C40B 010304 01F4FFFF BB8D",
+     EchoOfRequest, EchoOfRequest},
+    {"the request's start", kAddressRead, "070300000001 84", EchoOfRequest, EchoOfRequest},
     {"nothing pending", kNothing, "02060B0000054BDE", NotPending, NotPending},
 };
 

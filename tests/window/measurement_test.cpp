@@ -219,6 +219,8 @@ void MeasurementTest::configurationReplies_data() {
     row("read: another module answers", "read", "09030201F45992", "9");
     row("read: a write's echo", "read", "02060A0503E89A9E", "");
     row("read: bad CRC", "read", "07030201F43054", "");
+    row("read: the line gives the request back", "read", "07030000000184", "",
+        "线路回传了发送的数据：请用 --echo 启动本程序");
     row("read: exception", "read", "07830220F0", "", "模块拒绝：02 非法数据地址");
     row("write: echo", "write", "02060A0503E89A9E", "2");
     row("write: echo of another value", "write", "02060A0503E95B5E", "",
