@@ -162,11 +162,20 @@ bool readLine(const ParsedOptions &options, const PortRoute &route, Invocation &
             return false;
         line.baud = *rate;
     }
+    line.echo = options.isSet(QStringLiteral("echo"));
+    if (line.echo && isTcpAddress(line.device)) {
+        error =
+            QStringLiteral("--echo: Modbus TCP gives back no echo; --echo is for a serial line");
+        return false;
+    }
     line.timeoutMs = invocation.command->timeoutMs;
     line.retries = invocation.command->retries;
-    return readWhole(options, QStringLiteral("address"), modbus::kLowestModuleAddress,
-                     kHighestReachableAddress, line.address, error) &&
-           readWhole(options, QStringLiteral("timeout"), 1, kLongestTimeoutMs, line.timeoutMs,
+    int address = line.address();
+    if (!readWhole(options, QStringLiteral("address"), modbus::kLowestModuleAddress,
+                   kHighestReachableAddress, address, error))
+        return false;
+    line.addresses = {address};
+    return readWhole(options, QStringLiteral("timeout"), 1, kLongestTimeoutMs, line.timeoutMs,
                      error) &&
            readWhole(options, QStringLiteral("retries"), 0, kMostRetries, line.retries, error);
 }
@@ -308,6 +317,38 @@ bool readSet(const ParsedOptions &options, const QStringList &arguments, Invocat
     return true;
 }
 
+namespace {
+
+// --until-stable SPREAD,SECONDS: SPREAD ppm from 0, SECONDS from 1, digits only.
+bool readStability(const ParsedOptions &options, Invocation &invocation, QString &error) {
+    const QString name = QStringLiteral("until-stable");
+    if (!options.isSet(name))
+        return true;
+    const QString text = options.value(name);
+    const QStringList parts = text.split(u',');
+    if (parts.size() != 2) {
+        error = QStringLiteral("--until-stable: '%1' is not SPREAD,SECONDS").arg(text);
+        return false;
+    }
+    const std::pair<QString, int> bounds[] = {{QStringLiteral("SPREAD"), kWidestSpreadPpm},
+                                              {QStringLiteral("SECONDS"), kLongestDurationSeconds}};
+    int values[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        const int low = i; // a spread of 0 is a value that does not move; a window lasts
+        const auto number = numeric::parseWholeNumber(parts[i], low, bounds[i].second);
+        if (const auto *problem = std::get_if<numeric::WholeNumberProblem>(&number)) {
+            error = QStringLiteral("--until-stable: %1 ").arg(bounds[i].first) +
+                    numeric::wholeNumberProblemText(parts[i], *problem, low, bounds[i].second);
+            return false;
+        }
+        values[i] = int(std::get<std::int64_t>(number));
+    }
+    invocation.untilStable = Stability{values[0], values[1]};
+    return true;
+}
+
+} // namespace
+
 bool readPoll(const ParsedOptions &options, const QStringList &, Invocation &invocation,
               QString &error) {
     if (!options.isSet(QStringLiteral("interval"))) {
@@ -330,7 +371,7 @@ bool readPoll(const ParsedOptions &options, const QStringList &, Invocation &inv
         invocation.count = count;
     if (duration > 0)
         invocation.durationSeconds = duration;
-    return true;
+    return readStability(options, invocation, error);
 }
 
 bool readScan(const ParsedOptions &options, const QStringList &, Invocation &invocation,
@@ -372,8 +413,9 @@ bool readScan(const ParsedOptions &options, const QStringList &, Invocation &inv
         error = notARange;
         return false;
     }
-    invocation.firstAddress = *first;
-    invocation.lastAddress = *last;
+    invocation.scanAddresses.clear();
+    for (int address = *first; address <= *last; ++address)
+        invocation.scanAddresses.push_back(address);
     return true;
 }
 

@@ -117,7 +117,7 @@ const QList<OptionInfo> &optionTable() {
          QStringLiteral("the module's address, %1 to %2, libmodbus's RTU range (default %3)")
              .arg(modbus::kLowestModuleAddress)
              .arg(kHighestReachableAddress)
-             .arg(Line{}.address)},
+             .arg(Line{}.address())},
         {{},
          QStringLiteral("timeout"),
          QStringLiteral("MS"),
@@ -136,6 +136,14 @@ const QList<OptionInfo> &optionTable() {
              .arg(kMostRetries)
              .arg(kDefaultRetries)
              .arg(kDefaultScanRetries)},
+        {{},
+         QStringLiteral("echo"),
+         {},
+         {},
+         QStringLiteral("the line gives back every request before the reply, as a two-wire "
+                        "RS-485 adapter without echo suppression does: the echo is read, "
+                        "checked against the request and taken off; for a serial line, not "
+                        "Modbus TCP")},
         {QStringLiteral("f"),
          QStringLiteral("format"),
          QStringLiteral("FORMAT"),
@@ -158,6 +166,16 @@ const QList<OptionInfo> &optionTable() {
          QStringLiteral("SECONDS"),
          QStringLiteral("poll"),
          QStringLiteral("poll: stop after SECONDS")},
+        {{},
+         QStringLiteral("until-stable"),
+         QStringLiteral("SPREAD,SECONDS"),
+         QStringLiteral("poll"),
+         QStringLiteral("poll: stop once the concentration of every module stayed within SPREAD "
+                        "ppm (highest minus lowest) over the last SECONDS, with no failed reading "
+                        "among them; a line a module on stderr tells where it settled. When "
+                        "--count or --duration ends first, the same lines tell the spread of "
+                        "those that did not settle, exit status %1")
+             .arg(kExitNoAnswer)},
         {{},
          QStringLiteral("bauds"),
          QStringLiteral("LIST"),

@@ -3,6 +3,7 @@
 #include "cli_tables.h"
 #include "interrupts.h"
 #include "record_format.h"
+#include "settling.h"
 
 #include "core/help_text.h"
 #include "core/input_checks.h"
@@ -14,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace cli;
 
 // QStrings in failure messages as text.
@@ -23,6 +26,13 @@ static void PrintTo(const QString &text, std::ostream *out) {
 
 namespace {
 
+QString joined(const std::vector<int> &numbers) {
+    QStringList words;
+    for (const int number : numbers)
+        words << QString::number(number);
+    return words.join(u',');
+}
+
 QString summary(const Invocation &invocation) {
     if (invocation.action != Invocation::Action::Run)
         return QStringLiteral("action %1 %2").arg(int(invocation.action)).arg(invocation.error);
@@ -31,7 +41,7 @@ QString summary(const Invocation &invocation) {
     QString text = QStringLiteral("%1 %2 %3 @%4 t%5 r%6 %7")
                        .arg(invocation.command->name, line.device)
                        .arg(line.baud)
-                       .arg(line.address)
+                       .arg(joined(line.addresses))
                        .arg(line.timeoutMs)
                        .arg(line.retries)
                        .arg(QLatin1String(formats[int(invocation.format)]));
@@ -50,7 +60,9 @@ QString summary(const Invocation &invocation) {
     if (command == u"scan") {
         for (const int baud : invocation.bauds)
             text += QStringLiteral(" %1").arg(baud);
-        text += QStringLiteral(" %1-%2").arg(invocation.firstAddress).arg(invocation.lastAddress);
+        text += QStringLiteral(" %1-%2")
+                    .arg(invocation.scanAddresses.front())
+                    .arg(invocation.scanAddresses.back());
     }
     return text;
 }
@@ -237,9 +249,10 @@ QString errorOf(const QStringList &arguments) {
 // A value for each VALUE and ARGUMENT name of the help; the synopsis's optional parts left out.
 QStringList tried(QString words) {
     static const QHash<QString, QString> samples{
-        {"COMn|DEVICE", "COM2"}, {"RATE", "4800"},       {"N", "3"},       {"MS", "100"},
-        {"FORMAT", "csv"},       {"SECONDS", "5"},       {"LIST", "4800"}, {"FROM-TO", "1-3"},
-        {"NEW", "17"},           {"NAME", "range-high"}, {"VALUE", "3000"}};
+        {"COMn|DEVICE", "COM2"}, {"RATE", "4800"},   {"N", "3"},
+        {"MS", "100"},           {"FORMAT", "csv"},  {"SECONDS", "5"},
+        {"LIST", "4800"},        {"FROM-TO", "1-3"}, {"NEW", "17"},
+        {"NAME", "range-high"},  {"VALUE", "3000"},  {"SPREAD,SECONDS", "5,10"}};
     QStringList result;
     for (const QString &word :
          words.remove(QRegularExpression("\\[[^]]*\\]")).split(u' ', Qt::SkipEmptyParts))
@@ -278,7 +291,7 @@ TEST(CliHelp, EveryCommandAndOptionIsTakenAsShown) {
         ++options;
     }
     EXPECT_EQ(commands.size(), 6);
-    EXPECT_EQ(options, 14);
+    EXPECT_EQ(options, 16);
 }
 
 TEST(CliHelp, EverySettingIsTakenWithinTheRangeShown) {
@@ -314,7 +327,7 @@ TEST(CliHelp, TheDefaultsShownAreTheOnesUsed) {
         bauds << QString::number(baud);
     EXPECT_EQ(read.line.port, shown("--port \\S+ the serial port \\(default (\\w+)\\)"));
     EXPECT_EQ(QString::number(read.line.baud), shown("--baud RATE [^(]*\\(default (\\d+)\\)"));
-    EXPECT_EQ(QString::number(read.line.address), shown("--address N [^(]*\\(default (\\d+)\\)"));
+    EXPECT_EQ(QString::number(read.line.address()), shown("--address N [^(]*\\(default (\\d+)\\)"));
     EXPECT_EQ(both(read.line.timeoutMs, scan.line.timeoutMs),
               shown("--timeout MS [^(]*\\(default (\\d+); scan: (\\d+)\\)"));
     EXPECT_EQ(both(read.line.retries, scan.line.retries),
@@ -322,7 +335,7 @@ TEST(CliHelp, TheDefaultsShownAreTheOnesUsed) {
     EXPECT_EQ(read.format,
               parsed({"--format", shown("--format FORMAT (\\w+) \\(default\\)"), "read"}).format);
     EXPECT_EQ(bauds.join(u','), shown("rate of LIST \\(default ([\\d,]+)\\)"));
-    EXPECT_EQ(both(scan.firstAddress, scan.lastAddress),
+    EXPECT_EQ(both(scan.scanAddresses.front(), scan.scanAddresses.back()),
               shown("FROM to TO \\(default (\\d+)-(\\d+)\\)"));
     for (const QString &line : kHelp.split(u'\n'))
         EXPECT_LE(line.size(), help::kWidth) << line.toStdString();
@@ -394,6 +407,92 @@ TEST(RecordFormat, ScanFinds) {
         EXPECT_EQ((scanHeader(c.format, c.baud.has_value()) + formatFind(17, c.baud, c.format))
                       .toStdString(),
                   c.expected);
+}
+
+// poll --until-stable: readings (second, ppm; a failure as kFailed) of each module, and how each
+// stands after the last: "settled S", "wide S" (the window covered, the spread S too wide),
+// "short" (not a whole window of readings since the start or the last failure) or "failed".
+constexpr int kFailed = -1;
+struct TimedReading {
+    int address;
+    int second;
+    int ppm;
+};
+
+// One reading a second from `from` to `to`, the ppm of each given by `value`.
+std::vector<TimedReading> series(int address, int from, int to, std::function<int(int)> value) {
+    std::vector<TimedReading> readings;
+    for (int second = from; second <= to; ++second)
+        readings.push_back({address, second, value(second)});
+    return readings;
+}
+
+std::vector<TimedReading> operator+(std::vector<TimedReading> first,
+                                    const std::vector<TimedReading> &second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+TEST(Settling, EachModuleWithinTheSpreadOverAWholeWindow) {
+    const auto steady = [](int) { return 450; };
+    const auto jitter = [](int second) { return 450 + second % 5 - 2; };
+    const auto rising = [](int second) { return 450 + 2 * second; };
+    const auto failedAt = [](int address, int second) {
+        return std::vector<TimedReading>{{address, second, kFailed}};
+    };
+    struct Case {
+        const char *name;
+        std::vector<TimedReading> readings; // 5 ppm over 10 s, in time order
+        const char *expected;
+    };
+    const Case cases[] = {
+        {"settles within the spread", series(1, 0, 10, jitter), "1 settled 4"},
+        {"too wide", series(1, 0, 10, rising), "1 wide 20"},
+        {"not yet a whole window", series(1, 0, 9, steady), "1 short"},
+        {"an excursion at the window's start counts",
+         series(1, 0, 0, [](int) { return 500; }) + series(1, 1, 10, steady), "1 wide 50"},
+        {"an excursion older than the window does not",
+         series(1, 0, 0, [](int) { return 500; }) + series(1, 1, 11, steady), "1 settled 0"},
+        {"a failure inside the window starts it again",
+         series(1, 0, 4, steady) + failedAt(1, 5) + series(1, 6, 15, steady), "1 short"},
+        {"a whole window after the failure",
+         series(1, 0, 4, steady) + failedAt(1, 5) + series(1, 6, 16, steady), "1 settled 0"},
+        {"the last reading failed", series(1, 0, 10, steady) + failedAt(1, 11), "1 failed"},
+        {"two modules, one settled and one not",
+         series(1, 0, 10, steady) + series(5, 0, 10, rising), "1 settled 0; 5 wide 20"},
+        {"two modules, both settled", series(1, 0, 10, steady) + series(5, 0, 10, jitter),
+         "1 settled 0; 5 settled 4"},
+    };
+    const Settling::Clock::time_point start{};
+    for (const Case &c : cases) {
+        std::vector<int> addresses;
+        for (const TimedReading &reading : c.readings) {
+            if (std::find(addresses.begin(), addresses.end(), reading.address) == addresses.end())
+                addresses.push_back(reading.address);
+        }
+        Settling settling(5, std::chrono::seconds(10), addresses);
+        for (const TimedReading &reading : c.readings) {
+            if (reading.ppm == kFailed)
+                settling.failed(reading.address);
+            else
+                settling.accepted(reading.address, start + std::chrono::seconds(reading.second),
+                                  reading.ppm);
+        }
+        QStringList states;
+        bool all = true;
+        for (const int address : addresses) {
+            const Settling::State state = settling.state(address);
+            all = all && state.settled;
+            const QString spread = QString::number(state.spread);
+            states << QString::number(address) + u' ' +
+                          (!state.last     ? QStringLiteral("failed")
+                           : state.settled ? QStringLiteral("settled ") + spread
+                           : state.covered ? QStringLiteral("wide ") + spread
+                                           : QStringLiteral("short"));
+        }
+        EXPECT_EQ(states.join(QStringLiteral("; ")).toStdString(), c.expected) << c.name;
+        EXPECT_EQ(settling.allSettled(), all) << c.name;
+    }
 }
 
 } // namespace
