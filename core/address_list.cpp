@@ -56,7 +56,7 @@ SpanOrProblem span(std::string_view item, std::string_view list, int low, int hi
 std::variant<std::vector<int>, AddressListProblem> parseAddressList(std::string_view text, int low,
                                                                     int high) {
     if (text.empty())
-        return AddressListProblem{"'' names no address"};
+        return AddressListProblem{"'' is an empty list"};
     std::vector<int> addresses;
     std::size_t start = 0;
     for (;;) {
@@ -66,7 +66,7 @@ std::variant<std::vector<int>, AddressListProblem> parseAddressList(std::string_
             return *problem;
         for (int a = std::get<Span>(item).first; a <= std::get<Span>(item).last; ++a) {
             if (std::find(addresses.begin(), addresses.end(), a) != addresses.end())
-                return AddressListProblem{quoted(text) + " names " + std::to_string(a) + " twice"};
+                return AddressListProblem{quoted(text) + " has " + std::to_string(a) + " twice"};
             addresses.push_back(a);
         }
         if (comma == text.size())

@@ -115,6 +115,7 @@ void usage() {
         "  change by broadcast is refused by all. (One module alone answers a broadcast\n"
         "  it refuses with an exception, as libmodbus does.) The fault modes hit every\n"
         "  module, each at its own n-th reply; vanish takes the whole line.\n"
+        "\n"
         "  With --echo each request comes back first, also one that no module answers\n"
         "  (another address, a bad CRC, the silence fault); with --paced the echo takes\n"
         "  the request's time on the wire. The Modbus TCP gateway (--tcp) reads the echo\n"

@@ -180,7 +180,7 @@ void SimProcessTest::badBusOrEchoIsAUsageError_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
     QTest::newRow("an address twice")
-        << QStringList{"--slave", "1,3-5,4"} << "gx7140r-sim: --slave: '1,3-5,4' names 4 twice";
+        << QStringList{"--slave", "1,3-5,4"} << "gx7140r-sim: --slave: '1,3-5,4' has 4 twice";
     QTest::newRow("a range backwards")
         << QStringList{"--slave=7-3"} << "gx7140r-sim: --slave: '7-3' runs backwards (write 3-7)";
     QTest::newRow("an empty item")
