@@ -369,9 +369,11 @@ void Module::afterReply(Station &station, const std::vector<std::uint8_t> &frame
 }
 
 std::uint16_t driftedConcentration(double seconds, std::mt19937 &random) {
-    const double wave = 40.0 * std::sin(seconds / 30.0) + 10.0 * std::sin(seconds / 4.0);
-    std::uniform_int_distribution<int> jitter(-2, 2);
-    return std::uint16_t(std::lround(450.0 + wave) + jitter(random));
+    const double wave =
+        kSlowWaveReach * std::sin(seconds / 30.0) + kFastWaveReach * std::sin(seconds / 4.0);
+    std::uniform_int_distribution<int> jitter(-kJitterReach, kJitterReach);
+    return std::uint16_t(std::lround(kDefaultRegisters[modbus::kConcentrationRegister] + wave) +
+                         jitter(random));
 }
 
 void Module::driftConcentration(Station &station) {

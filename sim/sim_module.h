@@ -63,15 +63,24 @@ inline constexpr int kSlaveAddressRegister = modbus::kSlaveAddressRegister;
 inline constexpr std::array<std::uint16_t, kRegisterCount> kDefaultRegisters = {
     450, 0, 1, 0, 2000, 1000, 0, 2000, 0, 0};
 
-// The drifting gas concentration (ppm) `seconds` after the module started: a slow wave around
-// 450 ppm and a jitter of -2..2 ppm drawn from `random`, one draw per reading.
+// The drifting gas concentration (ppm) `seconds` after the module started: a slow wave and a
+// faster one around 450 ppm, and a jitter drawn from `random`, one draw per reading; each at most
+// its reach (ppm) either side.
+inline constexpr int kSlowWaveReach = 40;
+inline constexpr int kFastWaveReach = 10;
+inline constexpr int kJitterReach = 2;
 std::uint16_t driftedConcentration(double seconds, std::mt19937 &random);
 
-// On a bus, each module reads this much more than the one before it in the list: more than the
-// jitter spans, so that two modules never read the same value at the same moment, and little
-// enough that 247 modules all stay below the alarm's high limit.
+// On a bus, each module reads this much more than the one before it in the list. The wave is the
+// same for all (as the air of one room), the jitter each one's own: a step wider than the jitter
+// spans keeps two modules from reading the same value at the same moment, and 247 modules all
+// stay below the alarm's high limit.
 inline constexpr int kConcentrationStep = 5; // ppm
-static_assert(kDefaultRegisters[0] + 246 * kConcentrationStep + 50 + 2 < kDefaultRegisters[7]);
+static_assert(kConcentrationStep > 2 * kJitterReach);
+static_assert(kDefaultRegisters[modbus::kConcentrationRegister] +
+                  (modbus::kHighestLibmodbusAddress - 1) * kConcentrationStep + kSlowWaveReach +
+                  kFastWaveReach + kJitterReach <
+              kDefaultRegisters[modbus::kAlarmHighRegister]);
 
 // A GX7140R module on a pseudo-terminal, or a bus of them (Options::slaves), each with its own
 // registers and drift. Requests are framed by the line's silence; libmodbus checks each one
