@@ -2,6 +2,7 @@
 #include "cli_tables.h"
 #include "tcp_address.h"
 
+#include "core/address_list.h"
 #include "core/input_checks.h"
 #include "core/numeric_text.h"
 #include "core/port_mapping.h"
@@ -113,6 +114,22 @@ std::optional<int> baudRate(const QString &option, const QString &text, QString 
     return int(*rate);
 }
 
+// An address list (1,5,9, 3-7) into `target` when the option is given; false, with the message,
+// when it is refused.
+bool readAddresses(const ParsedOptions &options, const QString &name, std::vector<int> &target,
+                   QString &error) {
+    if (!options.isSet(name))
+        return true;
+    const auto list = modbus::parseAddressList(
+        options.value(name).toStdString(), modbus::kLowestModuleAddress, kHighestReachableAddress);
+    if (const auto *problem = std::get_if<modbus::AddressListProblem>(&list)) {
+        error = QStringLiteral("--%1: ").arg(name) + QString::fromStdString(problem->message);
+        return false;
+    }
+    target = std::get<std::vector<int>>(list);
+    return true;
+}
+
 // COMn goes where the window's port list takes it; anything else names a device.
 std::optional<QString> deviceFor(const QString &port, const PortRoute &route, QString &error) {
     if (isTcpAddress(port))
@@ -170,26 +187,11 @@ bool readLine(const ParsedOptions &options, const PortRoute &route, Invocation &
     }
     line.timeoutMs = invocation.command->timeoutMs;
     line.retries = invocation.command->retries;
-    int address = line.address();
-    if (!readWhole(options, QStringLiteral("address"), modbus::kLowestModuleAddress,
-                   kHighestReachableAddress, address, error))
+    if (!readAddresses(options, QStringLiteral("address"), line.addresses, error))
         return false;
-    line.addresses = {address};
     return readWhole(options, QStringLiteral("timeout"), 1, kLongestTimeoutMs, line.timeoutMs,
                      error) &&
            readWhole(options, QStringLiteral("retries"), 0, kMostRetries, line.retries, error);
-}
-
-std::optional<int> rangeEnd(const QString &text, QString &error) {
-    const auto number =
-        numeric::parseWholeNumber(text, modbus::kLowestModuleAddress, kHighestReachableAddress);
-    if (const auto *problem = std::get_if<numeric::WholeNumberProblem>(&number)) {
-        error = QStringLiteral("--addresses: ") +
-                numeric::wholeNumberProblemText(text, *problem, modbus::kLowestModuleAddress,
-                                                kHighestReachableAddress);
-        return std::nullopt;
-    }
-    return int(std::get<std::int64_t>(number));
 }
 
 bool readCommand(const ParsedOptions &options, const QStringList &arguments, Invocation &invocation,
@@ -244,8 +246,26 @@ QString commandNames() {
 
 } // namespace
 
+namespace {
+
+// set and set-address change one module: a list of several is refused.
+bool oneModule(const Invocation &invocation, QString &error) {
+    const std::vector<int> &addresses = invocation.line.addresses;
+    if (addresses.size() == 1)
+        return true;
+    error = QStringLiteral("%1 changes one module at a time: --address %2 names %3")
+                .arg(invocation.command->name,
+                     QString::fromStdString(modbus::addressListText(addresses)))
+                .arg(addresses.size());
+    return false;
+}
+
+} // namespace
+
 bool readSetAddress(const ParsedOptions &, const QStringList &arguments, Invocation &invocation,
                     QString &error) {
+    if (!oneModule(invocation, error))
+        return false;
     const QString &text = arguments[0];
     const auto number = numeric::parseWholeNumber(text, modbus::kLowestModuleAddress,
                                                   modbus::kHighestModuleAddress);
@@ -273,6 +293,8 @@ bool readSetAddress(const ParsedOptions &, const QStringList &arguments, Invocat
 // window's conversion makes of it, when that fits a register.
 bool readSet(const ParsedOptions &options, const QStringList &arguments, Invocation &invocation,
              QString &error) {
+    if (!oneModule(invocation, error))
+        return false;
     const QString &name = arguments[0];
     const QString &text = arguments[1];
     invocation.force = options.isSet(QStringLiteral("force"));
@@ -393,30 +415,7 @@ bool readScan(const ParsedOptions &options, const QStringList &, Invocation &inv
         if (!invocation.bauds.contains(*rate))
             invocation.bauds << *rate;
     }
-    if (!options.isSet(QStringLiteral("addresses")))
-        return true;
-    const QString range = options.value(QStringLiteral("addresses"));
-    const QStringList ends = range.split(u'-');
-    const QString notARange = QStringLiteral("--addresses: '%1' is not FROM-TO within %2-%3")
-                                  .arg(range)
-                                  .arg(modbus::kLowestModuleAddress)
-                                  .arg(kHighestReachableAddress);
-    if (ends.size() != 2) {
-        error = notARange;
-        return false;
-    }
-    const auto first = rangeEnd(ends[0], error);
-    const auto last = first ? rangeEnd(ends[1], error) : std::nullopt;
-    if (!first || !last)
-        return false;
-    if (*first > *last) {
-        error = notARange;
-        return false;
-    }
-    invocation.scanAddresses.clear();
-    for (int address = *first; address <= *last; ++address)
-        invocation.scanAddresses.push_back(address);
-    return true;
+    return readAddresses(options, QStringLiteral("addresses"), invocation.scanAddresses, error);
 }
 
 Invocation parseCommandLine(const QStringList &arguments, const PortRoute &route) {

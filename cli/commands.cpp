@@ -7,6 +7,7 @@
 #include "settling.h"
 #include "tcp_address.h"
 
+#include "core/address_list.h"
 #include "core/input_checks.h"
 #include "core/port_access.h"
 #include "core/reply_decoder.h"
@@ -401,21 +402,9 @@ int poll(const Invocation &invocation, ModuleMaster &master) {
     return allRead ? kExitSuccess : kExitNoAnswer;
 }
 
-// "1-5,9": the addresses as --address takes them back, runs of three or more as ranges.
+// "1-5,9": the addresses as --address takes them back.
 QString addressListText(const std::vector<int> &addresses) {
-    QStringList items;
-    for (std::size_t i = 0; i < addresses.size();) {
-        std::size_t last = i;
-        while (last + 1 < addresses.size() && addresses[last + 1] == addresses[last] + 1)
-            ++last;
-        if (last - i >= 2) {
-            items << QStringLiteral("%1-%2").arg(addresses[i]).arg(addresses[last]);
-            i = last + 1;
-        } else {
-            items << QString::number(addresses[i++]);
-        }
-    }
-    return items.join(u',');
+    return QString::fromStdString(modbus::addressListText(addresses));
 }
 
 // "found 3 modules: --baud 9600 --address 1,5,9", to be given back to the command line as it is.
@@ -492,7 +481,8 @@ const QList<CommandInfo> &commandTable() {
         {QStringLiteral("read"),
          {},
          {},
-         QStringLiteral("read one measurement and print every decoded field"),
+         QStringLiteral("read one measurement and print every decoded field; with a LIST of "
+                        "addresses, one line per module as poll prints them"),
          nullptr,
          showMeasurement,
          nullptr},
@@ -500,8 +490,8 @@ const QList<CommandInfo> &commandTable() {
          QStringLiteral("--interval MS [--count N | --duration SECONDS]"),
          {},
          QStringLiteral("read every MS milliseconds (%1 to %2), one reading per line with an ISO "
-                        "8601 timestamp: N readings, for SECONDS (at most %3), or until "
-                        "interrupted")
+                        "8601 timestamp: N rounds, for SECONDS (at most %3), until settled "
+                        "(--until-stable), or until interrupted")
              .arg(modbus::kShortestPollInterval)
              .arg(modbus::kLongestPollInterval)
              .arg(kLongestDurationSeconds),
@@ -511,7 +501,8 @@ const QList<CommandInfo> &commandTable() {
         {QStringLiteral("address"),
          {},
          {},
-         QStringLiteral("read the address of the module that answers at --address"),
+         QStringLiteral("read the address of the module that answers at --address (of each, "
+                        "with a LIST)"),
          nullptr,
          showAddress,
          nullptr},
@@ -542,11 +533,13 @@ const QList<CommandInfo> &commandTable() {
          writeSetting,
          nullptr},
         {QStringLiteral("scan"),
-         QStringLiteral("[--bauds LIST] [--addresses FROM-TO]"),
+         QStringLiteral("[--bauds LIST] [--addresses LIST]"),
          {},
-         QStringLiteral("find every module that answers: at each rate of LIST (default %1), each "
-                        "address FROM to TO (default %2-%3); prints the address and baud rate of "
-                        "each find as it happens, progress on stderr when that is a terminal")
+         QStringLiteral("find every module that answers: at each rate of --bauds (default %1), "
+                        "each address of --addresses (default %2-%3); prints the address and baud "
+                        "rate of each find as it happens, progress on stderr when that is a "
+                        "terminal, and for each rate that found any a last line on stderr that "
+                        "names them as options: found 3 modules: --baud 9600 --address 1,5,9")
              .arg(baudRateList(QStringLiteral(","), QStringLiteral(",")))
              .arg(modbus::kLowestModuleAddress)
              .arg(kHighestReachableAddress),

@@ -5,6 +5,7 @@
 #include "record_format.h"
 #include "settling.h"
 
+#include "core/address_list.h"
 #include "core/help_text.h"
 #include "core/input_checks.h"
 #include "core/whole_number.h"
@@ -45,12 +46,18 @@ QString summary(const Invocation &invocation) {
                        .arg(line.timeoutMs)
                        .arg(line.retries)
                        .arg(QLatin1String(formats[int(invocation.format)]));
+    if (line.echo)
+        text += QStringLiteral(" echo");
     const QString &command = invocation.command->name;
     if (command == u"poll")
         text += QStringLiteral(" every %1 count %2 for %3")
                     .arg(invocation.intervalMs)
                     .arg(invocation.count.value_or(0))
                     .arg(invocation.durationSeconds.value_or(0));
+    if (invocation.untilStable)
+        text += QStringLiteral(" until %1 ppm over %2 s")
+                    .arg(invocation.untilStable->spreadPpm)
+                    .arg(invocation.untilStable->seconds);
     if (command == u"set-address")
         text += QStringLiteral(" -> %1").arg(invocation.newAddress);
     if (command == u"set")
@@ -60,9 +67,9 @@ QString summary(const Invocation &invocation) {
     if (command == u"scan") {
         for (const int baud : invocation.bauds)
             text += QStringLiteral(" %1").arg(baud);
-        text += QStringLiteral(" %1-%2")
-                    .arg(invocation.scanAddresses.front())
-                    .arg(invocation.scanAddresses.back());
+        text += u' ' + (invocation.scanAddresses == everyReachableAddress()
+                            ? QStringLiteral("1..247")
+                            : joined(invocation.scanAddresses));
     }
     return text;
 }
@@ -103,6 +110,15 @@ TEST(CliOptions, WhatEachCommandLineAsksFor) {
          "set /mapped/3 9600 @1 t200 r1 text range_low=65535"},
         {{"set", "--force", "range-low", "65535.4"},
          "set /mapped/3 9600 @1 t200 r1 text range_low=65535"},
+        // A bus: its addresses in the order written; one module for the commands that change it.
+        {{"--address", "9,1,3-5", "read"}, "read /mapped/3 9600 @9,1,3,4,5 t200 r1 text"},
+        {{"poll", "-l", "100", "-a", "1-3", "--until-stable", "0,60", "--count", "9"},
+         "poll /mapped/3 9600 @1,2,3 t200 r1 text every 100 count 9 for 0 until 0 ppm over 60 s"},
+        {{"-a", "5-5", "set-address", "17"}, "set-address /mapped/3 9600 @5 t200 r1 text -> 17"},
+        {{"--echo", "address", "-a", "7,8"}, "address /mapped/3 9600 @7,8 t200 r1 text echo"},
+        {{"scan", "--addresses", "1,5,9"},
+         "scan /mapped/3 9600 @1 t50 r0 text 2400 4800 9600 19200 1,5,9"},
+        {{"scan", "--bauds", "9600"}, "scan /mapped/3 9600 @1 t50 r0 text 9600 1..247"},
         {{"--bogus", "--help"}, "action 3 unknown option '--bogus'"},
         {{"read", "--help", "--bogus"}, "action 1 "},
         {{"-V"}, "action 2 "},
@@ -223,8 +239,30 @@ TEST(CliOptions, UsageErrors) {
         {{"set", "range-coefficient", "1.5"},
          "set: range-coefficient 1.5 would be written as 2; --force writes 2"},
         {{"scan", "--bauds", "9600,1200"}, "--bauds: '1200' is not one of 2400, 4800, 9600, 19200"},
-        {{"scan", "--addresses", "20-10"}, "--addresses: '20-10' is not FROM-TO within 1-247"},
+        {{"scan", "--addresses", "20-10"}, "--addresses: '20-10' runs backwards (write 10-20)"},
         {{"scan", "--addresses", "0-10"}, "--addresses: '0' is out of range (1 to 247)"},
+        // Address lists, as the parser words their problems; a list for one module refused.
+        {{"--address", "1,,3", "read"}, "--address: '1,,3' has an empty item"},
+        {{"--address", "3,1-5", "poll", "-l", "50"}, "--address: '3,1-5' has 3 twice"},
+        {{"--address", "1-248", "address"}, "--address: '248' is out of range (1 to 247)"},
+        {{"--address", "1,5", "set", "range-high", "3000"},
+         "set changes one module at a time: --address 1,5 names 2"},
+        {{"set-address", "17", "-a", "1-3"},
+         "set-address changes one module at a time: --address 1-3 names 3"},
+        {{"--port", "tcp://127.0.0.1", "--echo", "read"},
+         "--echo: Modbus TCP gives back no echo; --echo is for a serial line"},
+        {{"poll", "-l", "50", "--until-stable", "5"}, "--until-stable: '5' is not SPREAD,SECONDS"},
+        {{"poll", "-l", "50", "--until-stable", "5,10,15"},
+         "--until-stable: '5,10,15' is not SPREAD,SECONDS"},
+        {{"poll", "-l", "50", "--until-stable", "5,0"},
+         "--until-stable: SECONDS '0' is out of range (1 to 31622400)"},
+        {{"poll", "-l", "50", "--until-stable", "5.5,10"},
+         "--until-stable: SPREAD '5.5' is not a whole number (digits only)"},
+        {{"poll", "-l", "50", "--until-stable", "-1,10"},
+         "--until-stable: SPREAD '-1' is not a whole number (digits only)"},
+        {{"poll", "-l", "50", "--until-stable", "65536,10"},
+         "--until-stable: SPREAD '65536' is out of range (0 to 65535)"},
+        {{"read", "--until-stable", "5,10"}, "--until-stable is an option of poll, after it"},
     };
     const auto route = [](int port) { return QStringLiteral("/dev/ttyS%1").arg(port - 1); };
     for (const Case &c : cases) {
@@ -246,17 +284,25 @@ QString errorOf(const QStringList &arguments) {
     return parsed(arguments).error;
 }
 
-// A value for each VALUE and ARGUMENT name of the help; the synopsis's optional parts left out.
-QStringList tried(QString words) {
-    static const QHash<QString, QString> samples{
-        {"COMn|DEVICE", "COM2"}, {"RATE", "4800"},   {"N", "3"},
-        {"MS", "100"},           {"FORMAT", "csv"},  {"SECONDS", "5"},
-        {"LIST", "4800"},        {"FROM-TO", "1-3"}, {"NEW", "17"},
-        {"NAME", "range-high"},  {"VALUE", "3000"},  {"SPREAD,SECONDS", "5,10"}};
+// A value for each VALUE and ARGUMENT name of the help (of the option named, where they differ);
+// the synopsis's optional parts left out.
+QStringList tried(QString words, const QString &option = {}) {
+    static const QHash<QString, QString> samples{{"COMn|DEVICE", "COM2"},
+                                                 {"RATE", "4800"},
+                                                 {"N", "3"},
+                                                 {"MS", "100"},
+                                                 {"FORMAT", "csv"},
+                                                 {"SECONDS", "5"},
+                                                 {"LIST", "1,3-5"},
+                                                 {"NEW", "17"},
+                                                 {"NAME", "range-high"},
+                                                 {"VALUE", "3000"},
+                                                 {"SPREAD,SECONDS", "5,10"}};
+    static const QHash<QString, QString> optionSamples{{"bauds", "4800,9600"}};
     QStringList result;
     for (const QString &word :
          words.remove(QRegularExpression("\\[[^]]*\\]")).split(u' ', Qt::SkipEmptyParts))
-        result << samples.value(word, word);
+        result << optionSamples.value(option, samples.value(word, word));
     return result;
 }
 
@@ -277,7 +323,7 @@ TEST(CliHelp, EveryCommandAndOptionIsTakenAsShown) {
         }
         const QString owner = match.captured(4);
         const QStringList command = commands.value(owner, {"read"});
-        const QStringList value = tried(match.captured(3));
+        const QStringList value = tried(match.captured(3), name);
         for (const QString &given : {"--" + name, "-" + match.captured(1)}) {
             if (given == "-")
                 continue;
@@ -327,16 +373,17 @@ TEST(CliHelp, TheDefaultsShownAreTheOnesUsed) {
         bauds << QString::number(baud);
     EXPECT_EQ(read.line.port, shown("--port \\S+ the serial port \\(default (\\w+)\\)"));
     EXPECT_EQ(QString::number(read.line.baud), shown("--baud RATE [^(]*\\(default (\\d+)\\)"));
-    EXPECT_EQ(QString::number(read.line.address()), shown("--address N [^(]*\\(default (\\d+)\\)"));
+    EXPECT_EQ(QString::number(read.line.address()),
+              shown("--address LIST [^(]*\\(default (\\d+)\\)"));
     EXPECT_EQ(both(read.line.timeoutMs, scan.line.timeoutMs),
               shown("--timeout MS [^(]*\\(default (\\d+); scan: (\\d+)\\)"));
     EXPECT_EQ(both(read.line.retries, scan.line.retries),
               shown("--retries N [^(]*\\(default (\\d+); scan: (\\d+)\\)"));
     EXPECT_EQ(read.format,
               parsed({"--format", shown("--format FORMAT (\\w+) \\(default\\)"), "read"}).format);
-    EXPECT_EQ(bauds.join(u','), shown("rate of LIST \\(default ([\\d,]+)\\)"));
-    EXPECT_EQ(both(scan.scanAddresses.front(), scan.scanAddresses.back()),
-              shown("FROM to TO \\(default (\\d+)-(\\d+)\\)"));
+    EXPECT_EQ(bauds.join(u','), shown("rate of --bauds \\(default ([\\d,]+)\\)"));
+    EXPECT_EQ(QString::fromStdString(modbus::addressListText(scan.scanAddresses)),
+              shown("address of --addresses \\(default ([\\d,-]+)\\)"));
     for (const QString &line : kHelp.split(u'\n'))
         EXPECT_LE(line.size(), help::kWidth) << line.toStdString();
 }
