@@ -341,7 +341,21 @@ bool readSet(const ParsedOptions &options, const QStringList &arguments, Invocat
 
 namespace {
 
-// --until-stable SPREAD,SECONDS: SPREAD ppm from 0, SECONDS from 1, digits only.
+// One part of --until-stable read into `target`; false, with the message, when it is refused.
+bool readStabilityPart(const QString &text, const QString &part, int low, int high, int &target,
+                       QString &error) {
+    const auto number = numeric::parseWholeNumber(text, low, high);
+    if (const auto *problem = std::get_if<numeric::WholeNumberProblem>(&number)) {
+        error = QStringLiteral("--until-stable: %1 ").arg(part) +
+                numeric::wholeNumberProblemText(text, *problem, low, high);
+        return false;
+    }
+    target = int(std::get<std::int64_t>(number));
+    return true;
+}
+
+// --until-stable SPREAD,SECONDS: SPREAD ppm from 0 (a value that does not move at all), SECONDS
+// from 1, digits only.
 bool readStability(const ParsedOptions &options, Invocation &invocation, QString &error) {
     const QString name = QStringLiteral("until-stable");
     if (!options.isSet(name))
@@ -352,20 +366,13 @@ bool readStability(const ParsedOptions &options, Invocation &invocation, QString
         error = QStringLiteral("--until-stable: '%1' is not SPREAD,SECONDS").arg(text);
         return false;
     }
-    const std::pair<QString, int> bounds[] = {{QStringLiteral("SPREAD"), kWidestSpreadPpm},
-                                              {QStringLiteral("SECONDS"), kLongestDurationSeconds}};
-    int values[2] = {};
-    for (int i = 0; i < 2; ++i) {
-        const int low = i; // a spread of 0 is a value that does not move; a window lasts
-        const auto number = numeric::parseWholeNumber(parts[i], low, bounds[i].second);
-        if (const auto *problem = std::get_if<numeric::WholeNumberProblem>(&number)) {
-            error = QStringLiteral("--until-stable: %1 ").arg(bounds[i].first) +
-                    numeric::wholeNumberProblemText(parts[i], *problem, low, bounds[i].second);
-            return false;
-        }
-        values[i] = int(std::get<std::int64_t>(number));
-    }
-    invocation.untilStable = Stability{values[0], values[1]};
+    Stability stability;
+    if (!readStabilityPart(parts[0], QStringLiteral("SPREAD"), 0, kWidestSpreadPpm,
+                           stability.spreadPpm, error) ||
+        !readStabilityPart(parts[1], QStringLiteral("SECONDS"), 1, kLongestDurationSeconds,
+                           stability.seconds, error))
+        return false;
+    invocation.untilStable = stability;
     return true;
 }
 
