@@ -13,6 +13,7 @@ const QString kListPorts = QStringLiteral("list-ports");
 const QString kLang = QStringLiteral("lang");
 const QString kLog = QStringLiteral("log");
 const QString kTrend = QStringLiteral("trend");
+const QString kEcho = QStringLiteral("echo");
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
 const QStringList kLanguages = {QStringLiteral("zh"), QStringLiteral("en")};
@@ -38,6 +39,7 @@ ToolCommandLine parseToolCommandLine(const QStringList &arguments) {
         {kLang, {}, QStringLiteral("LANG")},
         {kLog, {}, QStringLiteral("FILE")},
         {kTrend, {}},
+        {kEcho, {}},
         {{QStringLiteral("h"), kHelp}, {}},
         {{QStringLiteral("V"), kVersion}, {}},
     });
@@ -88,6 +90,7 @@ ToolCommandLine parseToolCommandLine(const QStringList &arguments) {
             return usageError(QStringLiteral("--log: no file name"));
     }
     result.options.trend = parser.isSet(kTrend);
+    result.options.echo = parser.isSet(kEcho);
     const bool editsSavedPorts = !result.portsToSave.isEmpty() || !result.portsToForget.isEmpty();
     if (editsSavedPorts && parser.isSet(kListPorts))
         return usageError(QStringLiteral("--list-ports cannot be combined with --save-port or "
@@ -162,6 +165,13 @@ QString toolHelpText() {
                "                           FILE is new or empty)\n"
                "  --trend                  show the gas concentration over time in a second "
                "window\n"
+               "  --echo                   the line gives back every request before the reply (a "
+               "two-wire\n"
+               "                           RS-485 adapter without echo suppression): the bytes "
+               "sent are\n"
+               "                           expected first and removed, so that the window shows, "
+               "decodes\n"
+               "                           and logs the module's reply alone\n"
                "  -h, --help               show this help and exit\n"
                "  -V, --version            show the version and exit\n"
                "\n"

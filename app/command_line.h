@@ -15,6 +15,7 @@ struct ToolOptions {
     QString language;   // --lang: empty for the window's own Chinese texts, or "en"
     QString logPath;    // --log FILE: the exchange recorded as CSV; empty for no log
     bool trend = false; // --trend: the concentration over time in a second window
+    bool echo = false;  // --echo: the line gives back every request before the reply
 };
 
 struct ToolCommandLine {

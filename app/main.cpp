@@ -6,6 +6,7 @@
 #include "app/translation.h"
 #include "core/port_listing.h"
 #include "core/standard_streams.h"
+#include "serial/echo_removal.h"
 #include "serial/qt_comm_control.h"
 
 #include <QApplication>
@@ -70,7 +71,11 @@ int runWindow(int argc, char *argv[], const ToolOptions &options, std::unique_pt
     const PortMapping mapping(options.ports, SavedPortMapping().load());
     frmMain::Seams seams;
     seams.describePort = [mapping](int port) { return mapping.describe(port); };
-    frmMain window(std::make_unique<QtCommControl>(QtCommControl::mapperFor(mapping)), seams);
+    std::unique_ptr<CommControl> line =
+        std::make_unique<QtCommControl>(QtCommControl::mapperFor(mapping));
+    if (options.echo)
+        line = std::make_unique<EchoRemovingControl>(std::move(line));
+    frmMain window(std::move(line), seams);
     window.Form_Load();
     AroundWindow around(window, std::move(log), options.trend);
     window.show();

@@ -159,6 +159,7 @@ int errorFor(const modbus::ReplyCheck &check) {
     case ReplyVerdict::WrongByteCount:
     case ReplyVerdict::OtherValue:
     case ReplyVerdict::EchoOfRequest:
+    case ReplyVerdict::EchoDiffers:
         break;
     }
     return EMBBADDATA;

@@ -261,6 +261,8 @@ QString replyProblem(const Request &request, const ReplyCheck &check) {
         return otherValueNote(request, check);
     case ReplyVerdict::EchoOfRequest:
         return QStringLiteral("the line gives back what was sent: start with --echo");
+    case ReplyVerdict::EchoDiffers:
+        return QStringLiteral("the line did not give back what was sent: start without --echo");
     case ReplyVerdict::Accepted:
     case ReplyVerdict::NotPending:
         break;
