@@ -42,6 +42,58 @@ int openCount(qint64 pid, const QString &target) {
     return count;
 }
 
+// The window on a pty with these arguments, started in `workingDirectory`: it opens its port,
+// takes `replies` bytes from the module side (each one a reply, a line of a log) and ends on
+// SIGTERM as a close does, exit status 0 and its lock gone.
+void runWindowUntilSignal(const QStringList &arguments, const QProcessEnvironment &env,
+                          const QString &workingDirectory, int replies = 0) {
+    PtyPair pty;
+    QVERIFY(pty.valid());
+    QProcessEnvironment offscreen = env;
+    offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess tool;
+    tool.setProcessEnvironment(offscreen);
+    tool.setWorkingDirectory(workingDirectory);
+    tool.start(kTool, QStringList{"--port", "COM1=" + pty.path} + arguments);
+    QVERIFY(tool.waitForStarted());
+    QString lock;
+    QTRY_VERIFY_WITH_TIMEOUT(!(lock = lockFileOf(tool.processId())).isEmpty(), 15000);
+    for (int i = 0; i < replies; ++i) {
+        pty.send("\x01");
+        QTest::qWait(20);
+    }
+    QCOMPARE(tool.state(), QProcess::Running);
+    ::kill(pid_t(tool.processId()), SIGTERM);
+    QVERIFY(tool.waitForFinished(15000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 0);
+    QVERIFY2(!QFile::exists(lock), qPrintable(lock));
+}
+
+QByteArray contentOf(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const QByteArray kLogHeader = "time,event,kind,request_hex,reply_hex,status,";
+
+// Each action of the desktop entry: its id and the arguments of its Exec line.
+QList<std::pair<QString, QStringList>> desktopActions() {
+    QFile entry(QStringLiteral(GX7140R_DESKTOP_ENTRY));
+    if (!entry.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    const QString group = QStringLiteral("[Desktop Action ");
+    QList<std::pair<QString, QStringList>> actions;
+    QString action;
+    for (const QString &line : QString::fromUtf8(entry.readAll()).split(u'\n')) {
+        if (line.startsWith(u'['))
+            action = line.startsWith(group) ? line.mid(group.size()).chopped(1) : QString();
+        else if (!action.isEmpty() && line.startsWith(QStringLiteral("Exec=")))
+            actions.append({action, line.mid(5).split(u' ')});
+    }
+    return actions;
+}
+
 } // namespace
 
 class ToolProcessTest : public QObject {
@@ -58,7 +110,11 @@ private slots:
     void savedMappingEditedAndPrinted();
     void signalsEndTheProgramLikeAClose_data();
     void signalsEndTheProgramLikeAClose();
+    void logAndTrendAroundTheWindow_data();
     void logAndTrendAroundTheWindow();
+    void aLogFolderGetsAFileForEachRun();
+    void desktopActionsStartTheWindow_data();
+    void desktopActionsStartTheWindow();
     void aLogThatFailsLeavesTheWindowRunning_data();
     void aLogThatFailsLeavesTheWindowRunning();
 
@@ -173,8 +229,10 @@ void ToolProcessTest::usageErrors_data() {
     QTest::newRow("--log without a file") << QStringList{"--log"};
     QTest::newRow("--log, empty name") << QStringList{"--log", ""};
     QTest::newRow("--log in a missing folder") << QStringList{"--log", "/nonexistent/run.csv"};
-    QTest::newRow("--log a folder") << QStringList{"--trend", "--log", "/tmp"};
-    QTest::newRow("--log on a full disk") << QStringList{"--log", "/dev/full"};
+    QTest::newRow("--log a folder nothing can be made in")
+        << QStringList{"--trend", "--log", "/sys"};
+    QTest::newRow("--log a device, a full disk") << QStringList{"--log", "/dev/full"};
+    QTest::newRow("--log a device that is not /dev/null") << QStringList{"--log", "/dev/zero"};
     const QString unread = config_.filePath(QStringLiteral("unread-fifo"));
     ::mkfifo(QFile::encodeName(unread).constData(), 0600);
     QTest::newRow("--log a pipe nobody reads, at once") << QStringList{"--log", unread};
@@ -251,27 +309,103 @@ void ToolProcessTest::signalsEndTheProgramLikeAClose() {
     QVERIFY2(!QFile::exists(lock), qPrintable(lock));
 }
 
+void ToolProcessTest::logAndTrendAroundTheWindow_data() {
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<QStringList>("made"); // in the working directory, each a log with its header
+    QTest::newRow("a file") << "run.csv" << QStringList{"run.csv"};
+    QTest::newRow("/dev/null: accepted, keeps nothing") << "/dev/null" << QStringList{};
+}
+
 // --log and --trend with the window on a pty: the log is created with its header, and the program
 // still ends cleanly on a signal.
 void ToolProcessTest::logAndTrendAroundTheWindow() {
-    PtyPair pty;
-    QVERIFY(pty.valid());
+    QFETCH(QString, log);
+    QFETCH(QStringList, made);
     QTemporaryDir folder;
-    QProcessEnvironment env = noDisplay(folder.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    const QString log = folder.filePath(QStringLiteral("run.csv"));
-    QProcess tool;
-    tool.setProcessEnvironment(env);
-    tool.start(kTool, {"--port", "COM1=" + pty.path, "--log", log, "--trend"});
-    QVERIFY(tool.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(!lockFileOf(tool.processId()).isEmpty(), 15000);
-    ::kill(pid_t(tool.processId()), SIGTERM);
-    QVERIFY(tool.waitForFinished(15000));
-    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tool.exitCode(), 0);
-    QFile file(log);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().startsWith("time,event,kind,request_hex,reply_hex,status,"));
+    runWindowUntilSignal({"--log", log, "--trend"}, noDisplay(folder.path()), folder.path(), 5);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             made);
+    for (const QString &file : made)
+        QVERIFY(contentOf(folder.filePath(file)).startsWith(kLogHeader));
+}
+
+// Two runs with the same folder: two files, each with its header, the first run's left as it was
+// and sorting first.
+void ToolProcessTest::aLogFolderGetsAFileForEachRun() {
+    QTemporaryDir folder;
+    const QString logs = folder.filePath(QStringLiteral("logs"));
+    QVERIFY(QDir().mkdir(logs));
+    QStringList earlier;
+    QByteArray firstRun;
+    for (int run = 1; run <= 2; ++run) {
+        runWindowUntilSignal({"--log", logs}, noDisplay(folder.path()), folder.path(), 3);
+        if (QTest::currentTestFailed())
+            return;
+        QStringList files = QDir(logs).entryList(QDir::Files);
+        files.sort();
+        QCOMPARE(files.size(), run);
+        QCOMPARE(files.mid(0, run - 1), earlier);
+        QVERIFY(contentOf(QDir(logs).filePath(files.last())).startsWith(kLogHeader));
+        if (run == 1)
+            firstRun = contentOf(QDir(logs).filePath(files.first()));
+        earlier = files;
+    }
+    QCOMPARE(contentOf(QDir(logs).filePath(earlier.first())), firstRun);
+}
+
+void ToolProcessTest::desktopActionsStartTheWindow_data() {
+    QTest::addColumn<QStringList>("exec");
+    QTest::addColumn<QString>("userDirs");  // ~/.config/user-dirs.dirs, none when empty
+    QTest::addColumn<QString>("logFolder"); // under HOME, where the log goes; empty: no log
+    const QString chinese = QStringLiteral("XDG_DOCUMENTS_DIR=\"$HOME/文档\"\n");
+    const QString folder = QStringLiteral("gx7140r-tool logs");
+    const auto actions = desktopActions();
+    for (const auto &[action, exec] : actions) {
+        const bool logs = exec.contains(QStringLiteral("--log"));
+        QTest::addRow("%s", qPrintable(action))
+            << exec << chinese << (logs ? QStringLiteral("文档/") + folder : QString());
+        if (logs)
+            QTest::addRow("%s, no user-dirs.dirs", qPrintable(action))
+                << exec << QString() << QStringLiteral("Documents/") + folder;
+    }
+    if (actions.isEmpty())
+        QTest::newRow("the desktop entry has no actions")
+            << QStringList{} << QString() << QString();
+}
+
+// Each action of the desktop entry, as a launcher starts it (no shell: no ~, no $HOME), in a
+// fresh home: the window runs; the log goes into the documents folder's log folder, which is made.
+void ToolProcessTest::desktopActionsStartTheWindow() {
+    QFETCH(QStringList, exec);
+    QFETCH(QString, userDirs);
+    QFETCH(QString, logFolder);
+    QVERIFY(!exec.isEmpty());
+    QCOMPARE(exec.takeFirst(), QStringLiteral("gx7140r-tool"));
+    QTemporaryDir home;
+    const QDir config(home.filePath(QStringLiteral(".config")));
+    QVERIFY(config.mkpath(QStringLiteral(".")));
+    if (!userDirs.isEmpty()) {
+        QFile dirs(config.filePath(QStringLiteral("user-dirs.dirs")));
+        QVERIFY(dirs.open(QIODevice::WriteOnly));
+        dirs.write(userDirs.toUtf8());
+    }
+    QProcessEnvironment env = noDisplay(config.path());
+    env.insert(QStringLiteral("HOME"), home.path());
+    runWindowUntilSignal(exec, env, home.path(), 3);
+    if (QTest::currentTestFailed())
+        return;
+    const QStringList made =
+        QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    if (logFolder.isEmpty()) {
+        QCOMPARE(made, QStringList{".config"});
+        return;
+    }
+    const QDir logs(home.filePath(logFolder));
+    const QStringList files = logs.entryList(QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QVERIFY(contentOf(logs.filePath(files.first())).startsWith(kLogHeader));
 }
 
 void ToolProcessTest::aLogThatFailsLeavesTheWindowRunning_data() {
