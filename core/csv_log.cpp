@@ -134,6 +134,10 @@ std::unique_ptr<QFile> openTarget(const QString &path, QString &error) {
 std::unique_ptr<CsvLog> CsvLog::open(const QString &path, QString &error) {
     if (QFileInfo(path).isDir())
         return openInFolder(path, QDateTime::currentDateTimeUtc(), error);
+    if (path.endsWith(u'/')) { // meant as a folder, and none is there: never made a file
+        error = cannotOpen(path, QStringLiteral("no such folder"));
+        return nullptr;
+    }
     std::unique_ptr<QFile> file = openTarget(path, error);
     if (!file)
         return nullptr;

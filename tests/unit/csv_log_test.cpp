@@ -68,6 +68,7 @@ TEST(CsvLog, RefusesWhatIsNeitherAFileNorAReadPipe) {
     const auto quoted = [](const QString &path) { return QRegularExpression::escape(path); };
     const std::pair<QString, QString> cases[] = {
         {folder.filePath(QStringLiteral("missing/run.csv")), "No such file or directory"},
+        {folder.filePath(QStringLiteral("missing/")), "no such folder"},
         {QStringLiteral("/dev/full"), "not a regular file or a pipe"},
         {QStringLiteral("/dev/zero"), "not a regular file or a pipe"},
         {fullByAnotherName, "not a regular file or a pipe"},
