@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -43,22 +44,20 @@ int openCount(qint64 pid, const QString &target) {
 }
 
 // The window on a pty with these arguments, started in `workingDirectory`: it opens its port,
-// takes `replies` bytes from the module side (each one a reply, a line of a log) and ends on
-// SIGTERM as a close does, exit status 0 and its lock gone.
+// takes three bytes from the module side (each one a reply, a line of a log) and ends on SIGTERM
+// as a close does, exit status 0 and its lock gone.
 void runWindowUntilSignal(const QStringList &arguments, const QProcessEnvironment &env,
-                          const QString &workingDirectory, int replies = 0) {
+                          const QString &workingDirectory) {
     PtyPair pty;
     QVERIFY(pty.valid());
-    QProcessEnvironment offscreen = env;
-    offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     QProcess tool;
-    tool.setProcessEnvironment(offscreen);
+    tool.setProcessEnvironment(env);
     tool.setWorkingDirectory(workingDirectory);
     tool.start(kTool, QStringList{"--port", "COM1=" + pty.path} + arguments);
     QVERIFY(tool.waitForStarted());
     QString lock;
     QTRY_VERIFY_WITH_TIMEOUT(!(lock = lockFileOf(tool.processId())).isEmpty(), 15000);
-    for (int i = 0; i < replies; ++i) {
+    for (int reply = 0; reply < 3; ++reply) {
         pty.send("\x01");
         QTest::qWait(20);
     }
@@ -70,28 +69,22 @@ void runWindowUntilSignal(const QStringList &arguments, const QProcessEnvironmen
     QVERIFY2(!QFile::exists(lock), qPrintable(lock));
 }
 
-QByteArray contentOf(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-const QByteArray kLogHeader = "time,event,kind,request_hex,reply_hex,status,";
-
-// Each action of the desktop entry: its id and the arguments of its Exec line.
-QList<std::pair<QString, QStringList>> desktopActions() {
+// Every Exec line of the desktop entry, the entry's own and its actions'.
+QStringList desktopExecLines() {
     QFile entry(QStringLiteral(GX7140R_DESKTOP_ENTRY));
     if (!entry.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
-    const QString group = QStringLiteral("[Desktop Action ");
-    QList<std::pair<QString, QStringList>> actions;
-    QString action;
-    for (const QString &line : QString::fromUtf8(entry.readAll()).split(u'\n')) {
-        if (line.startsWith(u'['))
-            action = line.startsWith(group) ? line.mid(group.size()).chopped(1) : QString();
-        else if (!action.isEmpty() && line.startsWith(QStringLiteral("Exec=")))
-            actions.append({action, line.mid(5).split(u' ')});
+    return QString::fromUtf8(entry.readAll()).split(u'\n').filter(QRegularExpression("^Exec="));
+}
+
+// How many files of the folder are logs that begin with their header.
+int logsIn(const QDir &folder) {
+    int logs = 0;
+    for (const QString &name : folder.entryList(QDir::Files)) {
+        QFile file(folder.filePath(name));
+        logs += file.open(QIODevice::ReadOnly) && file.readLine().startsWith("time,event,kind,");
     }
-    return actions;
+    return logs;
 }
 
 } // namespace
@@ -112,9 +105,6 @@ private slots:
     void signalsEndTheProgramLikeAClose();
     void logAndTrendAroundTheWindow_data();
     void logAndTrendAroundTheWindow();
-    void aLogFolderGetsAFileForEachRun();
-    void desktopActionsStartTheWindow_data();
-    void desktopActionsStartTheWindow();
     void aLogThatFailsLeavesTheWindowRunning_data();
     void aLogThatFailsLeavesTheWindowRunning();
 
@@ -310,102 +300,45 @@ void ToolProcessTest::signalsEndTheProgramLikeAClose() {
 }
 
 void ToolProcessTest::logAndTrendAroundTheWindow_data() {
-    QTest::addColumn<QString>("log");
-    QTest::addColumn<QStringList>("made"); // in the working directory, each a log with its header
-    QTest::newRow("a file") << "run.csv" << QStringList{"run.csv"};
-    QTest::newRow("/dev/null: accepted, keeps nothing") << "/dev/null" << QStringList{};
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<QString>("logFolder"); // in the home, which is the working directory
+    QTest::addColumn<int>("logs");          // made there, each with its header
+    QTest::newRow("a file") << QStringList{"--log", "run.csv", "--trend"} << 1 << "." << 1;
+    QTest::newRow("a folder: a file for each run") << QStringList{"--log", "."} << 2 << "." << 2;
+    QTest::newRow("/dev/null: accepted, keeps nothing")
+        << QStringList{"--log", "/dev/null"} << 1 << "." << 0;
+    // As a launcher runs them: no shell, so no ~ and no $HOME.
+    for (const QString &exec : desktopExecLines()) {
+        const bool logs = exec.contains(QStringLiteral("--log @documents"));
+        QTest::addRow("desktop entry: %s", qPrintable(exec))
+            << exec.split(u' ').mid(1) << 1
+            << (logs ? QStringLiteral("文档/gx7140r-tool logs") : QStringLiteral(".")) << int(logs);
+    }
 }
 
-// --log and --trend with the window on a pty: the log is created with its header, and the program
+// The window on a pty, which logs what the module side sends, in a fresh home whose documents
+// folder is ~/文档: the log's files are made with their header (nothing else), and the program
 // still ends cleanly on a signal.
 void ToolProcessTest::logAndTrendAroundTheWindow() {
-    QFETCH(QString, log);
-    QFETCH(QStringList, made);
-    QTemporaryDir folder;
-    runWindowUntilSignal({"--log", log, "--trend"}, noDisplay(folder.path()), folder.path(), 5);
-    if (QTest::currentTestFailed())
-        return;
-    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             made);
-    for (const QString &file : made)
-        QVERIFY(contentOf(folder.filePath(file)).startsWith(kLogHeader));
-}
-
-// Two runs with the same folder: two files, each with its header, the first run's left as it was
-// and sorting first.
-void ToolProcessTest::aLogFolderGetsAFileForEachRun() {
-    QTemporaryDir folder;
-    const QString logs = folder.filePath(QStringLiteral("logs"));
-    QVERIFY(QDir().mkdir(logs));
-    QStringList earlier;
-    QByteArray firstRun;
-    for (int run = 1; run <= 2; ++run) {
-        runWindowUntilSignal({"--log", logs}, noDisplay(folder.path()), folder.path(), 3);
-        if (QTest::currentTestFailed())
-            return;
-        QStringList files = QDir(logs).entryList(QDir::Files);
-        files.sort();
-        QCOMPARE(files.size(), run);
-        QCOMPARE(files.mid(0, run - 1), earlier);
-        QVERIFY(contentOf(QDir(logs).filePath(files.last())).startsWith(kLogHeader));
-        if (run == 1)
-            firstRun = contentOf(QDir(logs).filePath(files.first()));
-        earlier = files;
-    }
-    QCOMPARE(contentOf(QDir(logs).filePath(earlier.first())), firstRun);
-}
-
-void ToolProcessTest::desktopActionsStartTheWindow_data() {
-    QTest::addColumn<QStringList>("exec");
-    QTest::addColumn<QString>("userDirs");  // ~/.config/user-dirs.dirs, none when empty
-    QTest::addColumn<QString>("logFolder"); // under HOME, where the log goes; empty: no log
-    const QString chinese = QStringLiteral("XDG_DOCUMENTS_DIR=\"$HOME/文档\"\n");
-    const QString folder = QStringLiteral("gx7140r-tool logs");
-    const auto actions = desktopActions();
-    for (const auto &[action, exec] : actions) {
-        const bool logs = exec.contains(QStringLiteral("--log"));
-        QTest::addRow("%s", qPrintable(action))
-            << exec << chinese << (logs ? QStringLiteral("文档/") + folder : QString());
-        if (logs)
-            QTest::addRow("%s, no user-dirs.dirs", qPrintable(action))
-                << exec << QString() << QStringLiteral("Documents/") + folder;
-    }
-    if (actions.isEmpty())
-        QTest::newRow("the desktop entry has no actions")
-            << QStringList{} << QString() << QString();
-}
-
-// Each action of the desktop entry, as a launcher starts it (no shell: no ~, no $HOME), in a
-// fresh home: the window runs; the log goes into the documents folder's log folder, which is made.
-void ToolProcessTest::desktopActionsStartTheWindow() {
-    QFETCH(QStringList, exec);
-    QFETCH(QString, userDirs);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, runs);
     QFETCH(QString, logFolder);
-    QVERIFY(!exec.isEmpty());
-    QCOMPARE(exec.takeFirst(), QStringLiteral("gx7140r-tool"));
+    QFETCH(int, logs);
     QTemporaryDir home;
-    const QDir config(home.filePath(QStringLiteral(".config")));
-    QVERIFY(config.mkpath(QStringLiteral(".")));
-    if (!userDirs.isEmpty()) {
-        QFile dirs(config.filePath(QStringLiteral("user-dirs.dirs")));
-        QVERIFY(dirs.open(QIODevice::WriteOnly));
-        dirs.write(userDirs.toUtf8());
-    }
-    QProcessEnvironment env = noDisplay(config.path());
+    QVERIFY(QDir(home.path()).mkdir(QStringLiteral(".config")));
+    QFile dirs(home.filePath(QStringLiteral(".config/user-dirs.dirs")));
+    QVERIFY(dirs.open(QIODevice::WriteOnly));
+    dirs.write(QStringLiteral("XDG_DOCUMENTS_DIR=\"$HOME/文档\"\n").toUtf8());
+    dirs.close();
+    QProcessEnvironment env = noDisplay(home.filePath(QStringLiteral(".config")));
     env.insert(QStringLiteral("HOME"), home.path());
-    runWindowUntilSignal(exec, env, home.path(), 3);
-    if (QTest::currentTestFailed())
-        return;
-    const QStringList made =
-        QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    if (logFolder.isEmpty()) {
-        QCOMPARE(made, QStringList{".config"});
-        return;
-    }
-    const QDir logs(home.filePath(logFolder));
-    const QStringList files = logs.entryList(QDir::Files);
-    QCOMPARE(files.size(), 1);
-    QVERIFY(contentOf(logs.filePath(files.first())).startsWith(kLogHeader));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (int run = 0; run < runs && !QTest::currentTestFailed(); ++run)
+        runWindowUntilSignal(arguments, env, home.path());
+    QCOMPARE(logsIn(home.filePath(logFolder)), logs);
+    QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(),
+             logFolder == QStringLiteral(".") ? logs : 1);
 }
 
 void ToolProcessTest::aLogThatFailsLeavesTheWindowRunning_data() {

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -57,103 +56,61 @@ TEST(CsvLog, AppendsAndWritesTheHeaderOnlyIntoANewOrEmptyFile) {
     }
 }
 
-// Refused at once, without waiting for a reader of the pipe. Devices are told by their number:
-// a link named "null" to /dev/full is refused like /dev/full.
+// Refused at once, without waiting for a reader of the pipe. Devices are told by their number,
+// whatever their name: the null device is taken, any other refused.
 TEST(CsvLog, RefusesWhatIsNeitherAFileNorAReadPipe) {
     QTemporaryDir folder;
     const QString unread = folder.filePath(QStringLiteral("fifo"));
     ::mkfifo(QFile::encodeName(unread).constData(), 0600);
-    const QString fullByAnotherName = folder.filePath(QStringLiteral("null"));
-    QFile::link(QStringLiteral("/dev/full"), fullByAnotherName);
-    const auto quoted = [](const QString &path) { return QRegularExpression::escape(path); };
-    const std::pair<QString, QString> cases[] = {
+    const QString nullAsRun = folder.filePath(QStringLiteral("run.csv"));
+    const QString fullAsNull = folder.filePath(QStringLiteral("null"));
+    QFile::link(QStringLiteral("/dev/null"), nullAsRun);
+    QFile::link(QStringLiteral("/dev/full"), fullAsNull);
+    const std::pair<QString, const char *> cases[] = {
         {folder.filePath(QStringLiteral("missing/run.csv")), "No such file or directory"},
         {folder.filePath(QStringLiteral("missing/")), "no such folder"},
         {QStringLiteral("/dev/full"), "not a regular file or a pipe"},
-        {QStringLiteral("/dev/zero"), "not a regular file or a pipe"},
-        {fullByAnotherName, "not a regular file or a pipe"},
+        {fullAsNull, "not a regular file or a pipe"},
         {unread, "no program reads from that pipe"},
-        // a folder where nobody, not even root, may make a file: the run's file is named
-        {QStringLiteral("/sys"), "Permission denied"},
+        {QStringLiteral("/dev/null"), ""},
+        {nullAsRun, ""},
     };
     for (const auto &[path, reason] : cases) {
         QString error;
-        EXPECT_FALSE(CsvLog::open(path, error)) << path.toStdString();
-        const QString named = path == QStringLiteral("/sys")
-                                  ? QStringLiteral("/sys/gx7140r-[^/']+\\.csv")
-                                  : quoted(path);
-        const QRegularExpression expected(
-            QStringLiteral("^cannot open the log file '%1': %2$").arg(named, quoted(reason)));
-        EXPECT_TRUE(expected.match(error).hasMatch()) << error.toStdString();
+        EXPECT_EQ(CsvLog::open(path, error) != nullptr, !*reason) << path.toStdString();
+        EXPECT_EQ(error.toStdString(),
+                  *reason ? "cannot open the log file '" + path.toStdString() + "': " + reason
+                          : "");
     }
 }
 
-// The null device, by whatever name, takes every line and keeps none: nothing is made beside it.
-TEST(CsvLog, TheNullDeviceIsALogThatKeepsNothing) {
-    QTemporaryDir folder;
-    const QString link = folder.filePath(QStringLiteral("run.csv"));
-    QFile::link(QStringLiteral("/dev/null"), link);
-    for (const QString &path : {QStringLiteral("/dev/null"), link}) {
-        QString error;
-        auto log = CsvLog::open(path, error);
-        ASSERT_TRUE(log) << path.toStdString() << ": " << error.toStdString();
-        EXPECT_TRUE(log->append(modbus::ExchangeRecord{}));
-    }
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System),
-              QStringList{QStringLiteral("run.csv")});
-    EXPECT_EQ(QFile::symLinkTarget(link), QStringLiteral("/dev/null"));
-}
-
-// Each run in a folder gets a file of its own, created there: one another run made (the same
-// name, the same millisecond) is neither opened nor touched, and the names sort as the runs
-// started.
+// Each run in a folder gets a file of its own: one another run made (the same name, the same
+// millisecond) is neither opened nor touched, and the names sort as the runs started.
 TEST(CsvLog, AFolderGetsANewFileForEachRun) {
     QTemporaryDir folder;
     const QString taken = QStringLiteral("gx7140r-2026-12-07T10-24-08.348Z.csv");
-    {
-        QFile another(folder.filePath(taken));
-        ASSERT_TRUE(another.open(QIODevice::WriteOnly));
-        another.write("another run\r\n");
-    }
+    QFile another(folder.filePath(taken));
+    ASSERT_TRUE(another.open(QIODevice::WriteOnly) && another.write("another run\r\n") > 0);
+    another.close();
     const QByteArray header = (modbus::csvHeader() + "\r\n").toUtf8();
-    const QByteArray line = (modbus::csvLine(modbus::ExchangeRecord{}) + "\r\n").toUtf8();
-    const QTime time(18, 24, 8, 348); // in UTC+8
-    const QTimeZone china(8 * 3600);
+    const QDateTime start(QDate(2026, 12, 7), QTime(18, 24, 8, 348), QTimeZone(8 * 3600));
     const std::pair<QDateTime, QString> runs[] = {
-        {QDateTime(QDate(2026, 12, 7), time, china), "gx7140r-2026-12-07T10-24-08.348Z_2.csv"},
-        {QDateTime(QDate(2026, 12, 7), time, china), "gx7140r-2026-12-07T10-24-08.348Z_3.csv"},
-        {QDateTime(QDate(2026, 12, 7), time.addMSecs(1), china),
-         "gx7140r-2026-12-07T10-24-08.349Z.csv"},
-        {QDateTime(QDate(2026, 12, 7), time.addSecs(1), china),
-         "gx7140r-2026-12-07T10-24-09.348Z.csv"},
+        {start, "gx7140r-2026-12-07T10-24-08.348Z_2.csv"},
+        {start, "gx7140r-2026-12-07T10-24-08.348Z_3.csv"},
+        {start.addMSecs(1), "gx7140r-2026-12-07T10-24-08.349Z.csv"},
+        {start.addSecs(1), "gx7140r-2026-12-07T10-24-09.348Z.csv"},
     };
     QStringList expected{taken};
-    for (const auto &[start, name] : runs) {
+    for (const auto &[time, name] : runs) {
         QString error;
-        auto log = CsvLog::openInFolder(folder.path(), start, error);
-        ASSERT_TRUE(log) << error.toStdString();
-        ASSERT_TRUE(log->append(modbus::ExchangeRecord{}));
-        EXPECT_EQ(contentOf(folder.filePath(name)), header + line) << name.toStdString();
+        ASSERT_TRUE(CsvLog::openInFolder(folder.path(), time, error)) << error.toStdString();
+        EXPECT_EQ(contentOf(folder.filePath(name)), header) << name.toStdString();
         expected << name;
     }
     EXPECT_EQ(contentOf(folder.filePath(taken)), "another run\r\n");
-    QStringList sorted = QDir(folder.path()).entryList(QDir::Files);
-    sorted.sort(); // as ls sorts them in the C locale
-    EXPECT_EQ(sorted, expected);
-
-    // A folder given to open: this run's file, named by the time now.
-    QTemporaryDir empty;
-    QString error;
-    ASSERT_TRUE(CsvLog::open(empty.path(), error)) << error.toStdString();
-    const QStringList made = QDir(empty.path()).entryList(QDir::Files);
-    ASSERT_EQ(made.size(), 1);
-    EXPECT_TRUE(
-        QRegularExpression(
-            QStringLiteral("^gx7140r-\\d{4}-\\d\\d-\\d\\dT\\d\\d-\\d\\d-\\d\\d\\.\\d{3}Z\\.csv$"))
-            .match(made.first())
-            .hasMatch())
-        << made.first().toStdString();
-    EXPECT_EQ(contentOf(empty.filePath(made.first())), header);
+    QStringList made = QDir(folder.path()).entryList(QDir::Files);
+    made.sort(); // as ls sorts them in the C locale
+    EXPECT_EQ(made, expected);
 }
 
 } // namespace

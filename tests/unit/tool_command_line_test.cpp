@@ -47,28 +47,6 @@ TEST(ToolCommandLine, OptionsAndUsageErrors) {
     EXPECT_EQ(run.options.language, QStringLiteral("en"));
 }
 
-// @documents names the documents folder's log folder; any other value, even one that ends in it,
-// is a path.
-TEST(ToolCommandLine, LogPlaces) {
-    struct Case {
-        QStringList arguments;
-        QString path;
-        bool inDocuments;
-    };
-    const Case cases[] = {
-        {{"--log", "run.csv"}, "run.csv", false},
-        {{"--log", "/dev/null"}, "/dev/null", false},
-        {{"--log", "@documents"}, "", true},
-        {{"--log", "run.csv", "--log=@documents"}, "", true},
-        {{"--log", "./@documents"}, "./@documents", false},
-    };
-    for (const Case &c : cases) {
-        const ToolOptions options = parseToolCommandLine(c.arguments).options;
-        EXPECT_EQ(options.logPath, c.path) << c.arguments.join(u' ').toStdString();
-        EXPECT_EQ(options.logInDocuments, c.inDocuments) << c.arguments.join(u' ').toStdString();
-    }
-}
-
 } // namespace
 
 namespace {
