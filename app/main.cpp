@@ -110,9 +110,11 @@ int main(int argc, char *argv[]) {
     }
     // A log that cannot be opened ends the program before anything graphical exists.
     std::unique_ptr<CsvLog> log;
-    if (!commandLine.options.logPath.isEmpty()) {
+    const ToolOptions &options = commandLine.options;
+    if (options.logInDocuments || !options.logPath.isEmpty()) {
         QString error;
-        log = CsvLog::open(commandLine.options.logPath, error);
+        log = options.logInDocuments ? CsvLog::openInDocuments(error)
+                                     : CsvLog::open(options.logPath, error);
         if (!log) {
             print(stderr, QStringLiteral("gx7140r-tool: %1\n").arg(error));
             return kExitUsage;
