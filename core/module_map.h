@@ -52,6 +52,8 @@ inline constexpr int kMeasurementRegisterCount = 10;
 inline constexpr int kLowestModuleAddress = 1;
 inline constexpr int kHighestModuleAddress = 250;
 inline constexpr int kHighestLibmodbusAddress = 247;
+// A request to address 0 is for every module on the line; none of them is to answer.
+inline constexpr int kBroadcastAddress = 0;
 
 // The registers a read may cover: the measurement block.
 constexpr bool isReadableRange(int first, int count) {

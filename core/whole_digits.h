@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <variant>
 
@@ -25,6 +26,16 @@ parseDigits(std::string_view text, std::int64_t low, std::int64_t high) {
     if (error != std::errc() || end != text.data() + text.size())
         return WholeNumberProblem::NotWhole;
     return value;
+}
+
+// "'1.5' is not a whole number (digits only)", "'248' is out of range (1 to 247)".
+inline std::string wholeNumberProblemText(std::string_view text, WholeNumberProblem problem,
+                                          std::int64_t low, std::int64_t high) {
+    const std::string quoted = "'" + std::string(text) + "'";
+    if (problem == WholeNumberProblem::NotWhole)
+        return quoted + " is not a whole number (digits only)";
+    return quoted + " is out of range (" + std::to_string(low) + " to " + std::to_string(high) +
+           ")";
 }
 
 } // namespace numeric

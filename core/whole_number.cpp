@@ -10,9 +10,8 @@ std::variant<std::int64_t, WholeNumberProblem> parseWholeNumber(QStringView text
 
 QString wholeNumberProblemText(QStringView text, WholeNumberProblem problem, std::int64_t low,
                                std::int64_t high) {
-    if (problem == WholeNumberProblem::NotWhole)
-        return QStringLiteral("'%1' is not a whole number (digits only)").arg(text);
-    return QStringLiteral("'%1' is out of range (%2 to %3)").arg(text).arg(low).arg(high);
+    return QString::fromStdString(
+        wholeNumberProblemText(text.toUtf8().toStdString(), problem, low, high));
 }
 
 } // namespace numeric

@@ -3,6 +3,7 @@
 #include "sim_module.h"
 #include "tcp_server.h"
 
+#include "core/address_list.h"
 #include "core/whole_digits.h"
 
 #include <algorithm>
@@ -68,9 +69,14 @@ void usage() {
         "  --com N          link the terminal as /dev/COMn, the tool's COMn (default 1; 0: no\n"
         "                   link)\n"
         "  --link PATH      link the terminal as PATH instead\n"
-        "  --slave A        answer at slave address A, %d..%d (default %d)\n"
+        "  --slave LIST     the slave address to answer at, %d..%d (default %d), or a\n"
+        "                   list of them (1,5,9 or 3-7 or 1,3-5,9): a bus, one module\n"
+        "                   at each address on the one terminal (see below)\n"
         "  --baud B         line speed for --paced and --strict-baud (default %d)\n"
         "  --paced          replies take the line's real time (10 bits a byte)\n"
+        "  --echo           give every request back on the line, byte for byte, before\n"
+        "                   the reply, as an RS-485 adapter without echo suppression\n"
+        "                   does (see below)\n"
         "  --strict-baud    answer only when the terminal is set to --baud, as a real module\n"
         "                   does (otherwise any speed will do: a pty has none of its own)\n"
         "  --steady         no drift: the gas concentration stays at %d ppm\n"
@@ -85,7 +91,7 @@ void usage() {
         "  --seconds S      stop after S seconds (default: run until interrupted)\n"
         "  -h, --help       show this help and exit\n"
         "  -V, --version    show the version and exit\n"
-        "Options take their value as the next argument or after '=' (--slave=2).\n"
+        "Options take their value as the next argument or after '=' (--slave=2,3).\n"
         "\n"
         "Fault modes:\n",
         modbus::kMeasurementRegisterCount - 1, parameterRegisters().first,
@@ -96,6 +102,25 @@ void usage() {
         std::printf("%*s%-*s%s\n", kFaultIndent, "", kFaultNameWidth, fault.name,
                     fault.description);
     std::printf(
+        "\n"
+        "A bus of modules, a line that echoes:\n"
+        "  With --slave LIST the terminal carries one module at each address, each with\n"
+        "  its own registers and drift, each answering only at its own address. The\n"
+        "  modules of LIST, counted from 0, read %d ppm more each than the one before,\n"
+        "  so that no two read the same value at the same moment. Writing a module's\n"
+        "  address register moves that module alone; an address another module on the\n"
+        "  bus has is refused with exception 03 (illegal data value), since two modules\n"
+        "  at one address garble each other's replies. A broadcast (address 0) reaches\n"
+        "  every module: each takes a register write, none answers, and an address\n"
+        "  change by broadcast is refused by all. (One module alone answers a broadcast\n"
+        "  it refuses with an exception, as libmodbus does.) The fault modes hit every\n"
+        "  module, each at its own n-th reply; vanish takes the whole line.\n"
+        "\n"
+        "  With --echo each request comes back first, also one that no module answers\n"
+        "  (another address, a bad CRC, the silence fault); with --paced the echo takes\n"
+        "  the request's time on the wire. The Modbus TCP gateway (--tcp) reads the echo\n"
+        "  back itself, as a gateway with echo suppression does: its clients see the\n"
+        "  replies alone.\n"
         "\n"
         "The link:\n"
         "  The link is made only when nothing is at its path; a stale link the simulator left\n"
@@ -109,7 +134,8 @@ void usage() {
         "Exit status:\n"
         "  0  stopped by a signal or after --seconds\n"
         "  1  no pseudo-terminal could be made\n"
-        "  2  a usage error\n");
+        "  2  a usage error\n",
+        sim::kConcentrationStep);
 }
 
 // A whole number in low..high as the command line takes one: decimal digits only.
@@ -119,6 +145,22 @@ bool number(const char *text, int low, int high, int &out) {
         return false;
     out = int(std::get<std::int64_t>(value));
     return true;
+}
+
+// "1, 5, 9".
+std::string addressesText(const std::vector<int> &addresses) {
+    std::string text;
+    for (const int address : addresses)
+        text += (text.empty() ? "" : ", ") + std::to_string(address);
+    return text;
+}
+
+// What the first line says of the modules: "module at slave address 1", "modules at slave
+// addresses 1, 5, 9".
+std::string modulesText(const sim::Options &options) {
+    if (options.slaves.size() > 1)
+        return "modules at slave addresses " + addressesText(options.slaves);
+    return "module at slave address " + std::to_string(options.slave);
 }
 
 // Links the terminal and says what happened; a path that is taken is left as it is.
@@ -185,7 +227,8 @@ int main(int argc, char *argv[]) {
         FaultMode,
         FaultEvery,
         Seconds,
-        Tcp
+        Tcp,
+        Echo
     };
     static const option longOptions[] = {
         {"com", required_argument, nullptr, Com},
@@ -193,6 +236,7 @@ int main(int argc, char *argv[]) {
         {"slave", required_argument, nullptr, Slave},
         {"baud", required_argument, nullptr, Baud},
         {"paced", no_argument, nullptr, Paced},
+        {"echo", no_argument, nullptr, Echo},
         {"strict-baud", no_argument, nullptr, StrictBaud},
         {"steady", no_argument, nullptr, Steady},
         {"fault", required_argument, nullptr, FaultMode},
@@ -213,14 +257,25 @@ int main(int argc, char *argv[]) {
         case Link:
             linkPath = optarg, linkGiven = true;
             break;
-        case Slave:
-            ok = number(optarg, kLowestSlave, kHighestSlave, options.slave);
+        case Slave: {
+            const auto list = modbus::parseAddressList(optarg, kLowestSlave, kHighestSlave);
+            if (const auto *problem = std::get_if<modbus::AddressListProblem>(&list)) {
+                std::fprintf(stderr, "gx7140r-sim: --slave: %s (see --help)\n",
+                             problem->message.c_str());
+                return 2;
+            }
+            options.slaves = std::get<std::vector<int>>(list);
+            options.slave = options.slaves.front();
             break;
+        }
         case Baud:
             ok = number(optarg, kLowestSimulatedSpeed, kHighestLineSpeed, options.baud);
             break;
         case Paced:
             options.paced = true;
+            break;
+        case Echo:
+            options.echo = true;
             break;
         case StrictBaud:
             options.strictBaud = true;
@@ -271,12 +326,13 @@ int main(int argc, char *argv[]) {
         return 1;
     }
     sim::PortLink link{linkPath};
-    std::printf("GX7140R module at slave address %d on %s (fault: %s)\n", options.slave,
-                module.portPath().c_str(), sim::faultName(options.fault));
+    std::printf("GX7140R %s on %s (fault: %s%s)\n", modulesText(options).c_str(),
+                module.portPath().c_str(), sim::faultName(options.fault),
+                options.echo ? ", requests echoed" : "");
     std::fflush(stdout);
     if (!linkPath.empty())
         linkTerminal(link, module.portPath(), com);
-    sim::TcpServer tcp(module.portPath(), options.baud, options.paced);
+    sim::TcpServer tcp(module.portPath(), options.baud, options.paced, options.echo);
     if (!tcpAddress.empty()) {
         if (!tcp.start(tcpAddress, stopRequested, error)) {
             std::fprintf(stderr, "gx7140r-sim: %s\n", error.c_str());
@@ -306,7 +362,8 @@ int main(int argc, char *argv[]) {
                 return 1;
             }
             tcp.setTerminal(module.portPath());
-            std::printf("GX7140R module back on %s\n", module.portPath().c_str());
+            std::printf("GX7140R %s back on %s\n", module.moduleCount() > 1 ? "modules" : "module",
+                        module.portPath().c_str());
             std::fflush(stdout);
             if (!linkPath.empty())
                 linkTerminal(link, module.portPath(), com);

@@ -24,6 +24,7 @@ namespace {
 constexpr std::size_t kMaxFrame = modbus::kLongestRtuFrame;
 constexpr int kPollMs = 20;
 constexpr int kHighestLibmodbusSlave = modbus::kHighestLibmodbusAddress;
+constexpr int kBroadcastAddress = modbus::kBroadcastAddress;
 constexpr auto kShortestFrameGap = std::chrono::milliseconds(3);
 
 constexpr std::pair<speed_t, int> kSpeeds[] = {{B1200, 1200},   {B2400, 2400},    {B4800, 4800},
@@ -113,19 +114,32 @@ const char *faultName(Fault fault) {
     return "none";
 }
 
-Module::Module(Options options)
-    : options_(options), slave_(options.slave), fault_(options.fault),
-      faultEvery_(std::max(1, options.faultEvery)), random_(options.seed),
-      started_(std::chrono::steady_clock::now()) {
-    ctx_ = modbus_new_rtu("/dev/null", options.baud, 'N', 8, 1);
-    mapping_ = modbus_mapping_new_start_address(0, 0, 0, 0, 0, kSlaveAddressRegister + 1, 0, 0);
+Module::Station::Station(int address, std::size_t position, unsigned seed)
+    : slave(address), random(seed + unsigned(position)),
+      concentrationOffset(int(position) * kConcentrationStep) {
+    mapping = modbus_mapping_new_start_address(0, 0, 0, 0, 0, kSlaveAddressRegister + 1, 0, 0);
     for (int i = 0; i < kRegisterCount; ++i)
-        mapping_->tab_registers[i] = kDefaultRegisters[i];
+        mapping->tab_registers[i] = kDefaultRegisters[i];
+    mapping->tab_registers[modbus::kConcentrationRegister] += std::uint16_t(concentrationOffset);
     for (const modbus::ModuleField &field : modbus::kModuleFields) {
         if (field.parameter)
-            mapping_->tab_registers[*field.parameter] = kDefaultRegisters[field.address];
+            mapping->tab_registers[*field.parameter] = kDefaultRegisters[field.address];
     }
-    mapping_->tab_registers[kSlaveAddressRegister] = std::uint16_t(options.slave);
+    mapping->tab_registers[kSlaveAddressRegister] = std::uint16_t(address);
+}
+
+Module::Station::~Station() {
+    modbus_mapping_free(mapping);
+}
+
+Module::Module(Options options)
+    : options_(options), fault_(options.fault), faultEvery_(std::max(1, options.faultEvery)),
+      started_(std::chrono::steady_clock::now()) {
+    const std::vector<int> addresses =
+        options.slaves.empty() ? std::vector<int>{options.slave} : options.slaves;
+    for (std::size_t i = 0; i < addresses.size(); ++i)
+        stations_.push_back(std::make_unique<Station>(addresses[i], i, options.seed));
+    ctx_ = modbus_new_rtu("/dev/null", options.baud, 'N', 8, 1);
     modbus_set_byte_timeout(ctx_, 0, 2000);
     modbus_set_indication_timeout(ctx_, 0, 200000);
     if (std::getenv("GX7140R_SIM_DEBUG"))
@@ -134,7 +148,6 @@ Module::Module(Options options)
 
 Module::~Module() {
     closeFds();
-    modbus_mapping_free(mapping_);
     modbus_free(ctx_);
 }
 
@@ -187,16 +200,16 @@ void Module::setFault(Fault fault, int every) {
     fault_ = fault;
 }
 
-std::array<std::uint16_t, kRegisterCount> Module::registers() const {
+std::array<std::uint16_t, kRegisterCount> Module::registers(std::size_t module) const {
     std::lock_guard lock(registersMutex_);
     std::array<std::uint16_t, kRegisterCount> copy{};
-    std::copy_n(mapping_->tab_registers, kRegisterCount, copy.begin());
+    std::copy_n(stations_.at(module)->mapping->tab_registers, kRegisterCount, copy.begin());
     return copy;
 }
 
-void Module::setRegister(int address, std::uint16_t value) {
+void Module::setRegister(int address, std::uint16_t value, std::size_t module) {
     std::lock_guard lock(registersMutex_);
-    mapping_->tab_registers[address] = value;
+    stations_.at(module)->mapping->tab_registers[address] = value;
 }
 
 int Module::lineSpeed() const {
@@ -248,27 +261,55 @@ std::vector<std::uint8_t> Module::readFrame() {
 
 void Module::handleFrame(const std::vector<std::uint8_t> &frame) {
     ++heard_;
+    // The adapter hears what it sends, at whatever speed and whoever it is for.
+    if (options_.echo)
+        writeBytes(frame.data(), frame.size());
     if (options_.strictBaud && lineSpeed() != options_.baud)
         return;
     const auto request = modbus::Request::parse(frame);
     if (!request)
         return;
-    if (request->slave() != slave_.load() && request->slave() != 0)
-        return; // another module's request
+    const auto addressed = stationsAt(request->slave());
+    if (addressed.empty())
+        return; // a request for a module that is not on the line
     ++seen_;
-    auto reply = libmodbusReply(frame);
-    afterReply(frame);
-    if (!reply.empty())
-        transmit(std::move(reply));
+    // On a bus the modules' answers to a broadcast would collide: none answers. One module alone
+    // answers as libmodbus makes it (an exception it raises itself).
+    const bool answer = request->slave() != kBroadcastAddress || stations_.size() == 1;
+    for (Station *station : addressed) {
+        auto reply = libmodbusReply(*station, frame);
+        afterReply(*station, frame);
+        if (answer && !reply.empty())
+            transmit(*station, std::move(reply));
+    }
 }
 
-std::vector<std::uint8_t> Module::libmodbusReply(const std::vector<std::uint8_t> &frame) {
+// The module at the address, or every module for a broadcast.
+std::vector<Module::Station *> Module::stationsAt(int address) {
+    std::vector<Station *> found;
+    for (const auto &station : stations_) {
+        if (address == kBroadcastAddress || station->slave.load() == address)
+            found.push_back(station.get());
+    }
+    return found;
+}
+
+// Whether another module would answer at the address too, were the module to move there: one
+// already there, or on a broadcast (which moves every module) any other module at all.
+bool Module::addressTaken(const Station &mover, int address, bool broadcast) const {
+    return std::any_of(stations_.begin(), stations_.end(), [&](const auto &station) {
+        return station.get() != &mover && (broadcast || station->slave.load() == address);
+    });
+}
+
+std::vector<std::uint8_t> Module::libmodbusReply(Station &station,
+                                                 const std::vector<std::uint8_t> &frame) {
     drain(relaySide_);
     discardSocket(modbusSide_);
     if (write(relaySide_, frame.data(), frame.size()) != ssize_t(frame.size()))
         return {};
     modbus_set_socket(ctx_, modbusSide_);
-    modbus_set_slave(ctx_, std::min(slave_.load(), kHighestLibmodbusSlave));
+    modbus_set_slave(ctx_, std::min(station.slave.load(), kHighestLibmodbusSlave));
     std::uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH];
     const int length = modbus_receive(ctx_, request);
     if (length <= 0) {
@@ -280,11 +321,11 @@ std::vector<std::uint8_t> Module::libmodbusReply(const std::vector<std::uint8_t>
     const int first = parts.registerAddress();
     const int countOrValue = parts.value();
     const bool faultHits =
-        fault_.load() == Fault::Exception && (answered_.load() + 1) % faultEvery_.load() == 0;
+        fault_.load() == Fault::Exception && (station.replies + 1) % faultEvery_.load() == 0;
 
     std::lock_guard lock(registersMutex_);
     if (options_.drift)
-        driftConcentration();
+        driftConcentration(station);
     // The module answers reads of its measurement block and one-register writes of its
     // parameters and address; libmodbus checks the counts and answers 03 for a count it refuses.
     int exception = 0;
@@ -302,39 +343,45 @@ std::vector<std::uint8_t> Module::libmodbusReply(const std::vector<std::uint8_t>
     else if (write && first == kSlaveAddressRegister &&
              (countOrValue < modbus::kLowestModuleAddress || countOrValue > kHighestLibmodbusSlave))
         exception = MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
+    else if (write && first == kSlaveAddressRegister &&
+             addressTaken(station, countOrValue, parts.slave() == kBroadcastAddress))
+        exception = MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE; // two modules would answer at one address
 
     if (exception)
         modbus_reply_exception(ctx_, request, unsigned(exception));
     else
-        modbus_reply(ctx_, request, length, mapping_);
+        modbus_reply(ctx_, request, length, station.mapping);
     const modbus::ModuleField *written = write ? modbus::fieldForParameter(first) : nullptr;
     if (written && !exception)
-        mapping_->tab_registers[written->address] = std::uint16_t(countOrValue);
+        station.mapping->tab_registers[written->address] = std::uint16_t(countOrValue);
     return drain(relaySide_);
 }
 
-void Module::afterReply(const std::vector<std::uint8_t> &frame) {
+void Module::afterReply(Station &station, const std::vector<std::uint8_t> &frame) {
     // The new address takes effect after its echo.
     const auto request = modbus::Request::parse(frame);
     if (request && request->kind() == modbus::RequestKind::AddressChange) {
         std::lock_guard lock(registersMutex_);
-        const int value = mapping_->tab_registers[kSlaveAddressRegister];
+        const int value = station.mapping->tab_registers[kSlaveAddressRegister];
         if (value >= modbus::kLowestModuleAddress && value <= kHighestLibmodbusSlave)
-            slave_ = value;
+            station.slave = value;
     }
 }
 
 std::uint16_t driftedConcentration(double seconds, std::mt19937 &random) {
-    const double wave = 40.0 * std::sin(seconds / 30.0) + 10.0 * std::sin(seconds / 4.0);
-    std::uniform_int_distribution<int> jitter(-2, 2);
-    return std::uint16_t(std::lround(450.0 + wave) + jitter(random));
+    const double wave =
+        kSlowWaveReach * std::sin(seconds / 30.0) + kFastWaveReach * std::sin(seconds / 4.0);
+    std::uniform_int_distribution<int> jitter(-kJitterReach, kJitterReach);
+    return std::uint16_t(std::lround(kDefaultRegisters[modbus::kConcentrationRegister] + wave) +
+                         jitter(random));
 }
 
-void Module::driftConcentration() {
+void Module::driftConcentration(Station &station) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-    std::uint16_t *registers = mapping_->tab_registers;
-    registers[modbus::kConcentrationRegister] = driftedConcentration(seconds, random_);
+    std::uint16_t *registers = station.mapping->tab_registers;
+    registers[modbus::kConcentrationRegister] =
+        std::uint16_t(driftedConcentration(seconds, station.random) + station.concentrationOffset);
     registers[modbus::kAlarmStateRegister] =
         registers[modbus::kConcentrationRegister] > registers[modbus::kAlarmHighRegister] ? 1 : 0;
 }
@@ -364,17 +411,20 @@ void Module::writeBytes(const std::uint8_t *data, std::size_t size) {
     }
 }
 
-void Module::transmit(std::vector<std::uint8_t> reply) {
-    const int number = ++answered_;
+void Module::transmit(Station &station, std::vector<std::uint8_t> reply) {
+    ++answered_;
+    const int number = ++station.replies;
     const Fault fault = fault_.load();
     const bool hits = fault != Fault::None && number % faultEvery_.load() == 0;
-    if (options_.paced) // the request itself took its time on the line
+    // The request itself took its time on the line (its echo took it already).
+    if (options_.paced && !options_.echo)
         std::this_thread::sleep_for(modbus::wireTime(modbus::kRequestLength, options_.baud));
     std::uniform_int_distribution<int> byte(0, 255);
     auto randomBytes = [&](int low, int high) {
-        std::vector<std::uint8_t> bytes(std::uniform_int_distribution<int>(low, high)(random_));
+        std::vector<std::uint8_t> bytes(
+            std::uniform_int_distribution<int>(low, high)(station.random));
         for (auto &b : bytes)
-            b = std::uint8_t(byte(random_));
+            b = std::uint8_t(byte(station.random));
         return bytes;
     };
     if (!hits || fault == Fault::Exception) {

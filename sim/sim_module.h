@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <span>
@@ -35,6 +36,12 @@ const char *faultName(Fault fault);
 
 struct Options {
     int slave = 1;
+    // A bus: one module at each of these addresses, in this order, on the one terminal. Empty: the
+    // one module at `slave`.
+    std::vector<int> slaves;
+    // The line gives back every request, byte for byte, before any reply: an RS-485 adapter
+    // without echo suppression hears itself.
+    bool echo = false;
     int baud = kDefaultBaudRate;
     bool paced = false; // replies take the line's real time: 10 bits a byte at `baud`
     // Answer only when the master set the terminal to `baud`: at any other speed a real module
@@ -56,12 +63,29 @@ inline constexpr int kSlaveAddressRegister = modbus::kSlaveAddressRegister;
 inline constexpr std::array<std::uint16_t, kRegisterCount> kDefaultRegisters = {
     450, 0, 1, 0, 2000, 1000, 0, 2000, 0, 0};
 
-// The drifting gas concentration (ppm) `seconds` after the module started: a slow wave around
-// 450 ppm and a jitter of -2..2 ppm drawn from `random`, one draw per reading.
+// The drifting gas concentration (ppm) `seconds` after the module started: a slow wave and a
+// faster one around 450 ppm, and a jitter drawn from `random`, one draw per reading; each at most
+// its reach (ppm) either side.
+inline constexpr int kSlowWaveReach = 40;
+inline constexpr int kFastWaveReach = 10;
+inline constexpr int kJitterReach = 2;
 std::uint16_t driftedConcentration(double seconds, std::mt19937 &random);
 
-// A GX7140R module on a pseudo-terminal. Requests are framed by the line's silence; libmodbus
-// checks each one addressed to this module (CRC included) and builds the reply.
+// On a bus, each module reads this much more than the one before it in the list. The wave is the
+// same for all (as the air of one room), the jitter each one's own: a step wider than the jitter
+// spans keeps two modules from reading the same value at the same moment, and 247 modules all
+// stay below the alarm's high limit.
+inline constexpr int kConcentrationStep = 5; // ppm
+static_assert(kConcentrationStep > 2 * kJitterReach);
+static_assert(kDefaultRegisters[modbus::kConcentrationRegister] +
+                  (modbus::kHighestLibmodbusAddress - 1) * kConcentrationStep + kSlowWaveReach +
+                  kFastWaveReach + kJitterReach <
+              kDefaultRegisters[modbus::kAlarmHighRegister]);
+
+// A GX7140R module on a pseudo-terminal, or a bus of them (Options::slaves), each with its own
+// registers and drift. Requests are framed by the line's silence; libmodbus checks each one
+// addressed to a module (CRC included) and builds its reply. The modules are counted from 0 in
+// the order the options list them.
 class Module {
 public:
     explicit Module(Options options);
@@ -82,9 +106,11 @@ public:
     bool vanished() const { return vanished_.load(); }
 
     void setFault(Fault fault, int every = 1);
-    int slave() const { return slave_.load(); }
-    std::array<std::uint16_t, kRegisterCount> registers() const;
-    void setRegister(int address, std::uint16_t value);
+    std::size_t moduleCount() const { return stations_.size(); }
+    // The address a module answers at now.
+    int slave(std::size_t module = 0) const { return stations_.at(module)->slave.load(); }
+    std::array<std::uint16_t, kRegisterCount> registers(std::size_t module = 0) const;
+    void setRegister(int address, std::uint16_t value, std::size_t module = 0);
     int requestsAnswered() const { return answered_.load(); }
     int requestsSeen() const { return seen_.load(); }
     // Every frame that reached the terminal, for any address and at any speed.
@@ -93,17 +119,35 @@ public:
     int lineSpeed() const;
 
 private:
+    // One module on the line: its address, its registers, and its own random draws (the jitter,
+    // the fault modes' bytes in its replies).
+    struct Station {
+        Station(int address, std::size_t position, unsigned seed);
+        ~Station();
+        Station(const Station &) = delete;
+        Station &operator=(const Station &) = delete;
+
+        std::atomic<int> slave;
+        modbus_mapping_t *mapping = nullptr;
+        std::mt19937 random;
+        int concentrationOffset = 0;
+        int replies = 0; // its replies so far, which --fault-every counts
+    };
+
     std::vector<std::uint8_t> readFrame();
     void handleFrame(const std::vector<std::uint8_t> &frame);
-    std::vector<std::uint8_t> libmodbusReply(const std::vector<std::uint8_t> &frame);
-    void afterReply(const std::vector<std::uint8_t> &frame);
-    void transmit(std::vector<std::uint8_t> reply);
+    std::vector<Station *> stationsAt(int address);
+    bool addressTaken(const Station &mover, int address, bool broadcast) const;
+    std::vector<std::uint8_t> libmodbusReply(Station &station,
+                                             const std::vector<std::uint8_t> &frame);
+    void afterReply(Station &station, const std::vector<std::uint8_t> &frame);
+    void transmit(Station &station, std::vector<std::uint8_t> reply);
     void writeBytes(const std::uint8_t *data, std::size_t size);
-    void driftConcentration();
+    void driftConcentration(Station &station);
     void closeFds();
 
     Options options_;
-    std::atomic<int> slave_;
+    std::vector<std::unique_ptr<Station>> stations_;
     std::atomic<int> answered_{0};
     std::atomic<int> seen_{0};
     std::atomic<int> heard_{0};
@@ -116,9 +160,7 @@ private:
     int relaySide_ = -1;
     std::string portPath_;
     modbus_t *ctx_ = nullptr;
-    modbus_mapping_t *mapping_ = nullptr;
-    mutable std::mutex registersMutex_;
-    std::mt19937 random_;
+    mutable std::mutex registersMutex_; // guards every module's registers
     std::chrono::steady_clock::time_point started_;
 };
 

@@ -59,8 +59,8 @@ int fieldAt(const std::vector<unsigned char> &bytes, std::size_t at) {
 }
 } // namespace
 
-TcpServer::TcpServer(std::string terminal, int baud, bool paced)
-    : baud_(baud), paced_(paced), terminal_(std::move(terminal)) {}
+TcpServer::TcpServer(std::string terminal, int baud, bool paced, bool echo)
+    : baud_(baud), paced_(paced), echo_(echo), terminal_(std::move(terminal)) {}
 
 bool TcpServer::validAddress(const std::string &text) {
     const auto address = split(text);
@@ -265,7 +265,8 @@ int TcpServer::forward(const unsigned char *request, int length, unsigned char *
     unsigned char frame[MODBUS_RTU_MAX_ADU_LENGTH];
     int frameLength = -1;
     if (::write(modbus_get_socket(rtu_), rtuRequest.data(), rtuRequest.size()) ==
-        ssize_t(rtuRequest.size()))
+            ssize_t(rtuRequest.size()) &&
+        (!echo_ || echoCameBack(rtuRequest)))
         frameLength = modbus_receive_confirmation(rtu_, frame);
     if (frameLength < 0 && terminalGone(errno))
         closeTerminal(); // opened again for the next request
@@ -277,6 +278,32 @@ int TcpServer::forward(const unsigned char *request, int length, unsigned char *
                        modbus::ByteView(frame, std::size_t(frameLength - modbus::kCrcLength)));
     std::copy(adu.begin(), adu.end(), reply);
     return int(adu.size());
+}
+
+// Reads the request's echo off the line, no byte more: true when it came back whole and unchanged
+// within the answer time (and, paced, the request's own time on the wire). Anything else means the
+// line is garbled or gone, and the reply is not to be trusted.
+bool TcpServer::echoCameBack(const std::vector<std::uint8_t> &request) {
+    const int terminal = modbus_get_socket(rtu_);
+    const auto deadline =
+        std::chrono::steady_clock::now() + kAnswerTime +
+        (paced_ ? modbus::wireTime(int(request.size()), baud_) : std::chrono::nanoseconds(0));
+    std::vector<std::uint8_t> echo;
+    while (echo.size() < request.size()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd ready{terminal, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&ready, 1, int(left.count())) <= 0) {
+            errno = ETIMEDOUT;
+            return false;
+        }
+        std::uint8_t bytes[kLongestUnitAndPdu + modbus::kCrcLength];
+        const ssize_t got = ::read(terminal, bytes, request.size() - echo.size());
+        if (got <= 0)
+            return false;
+        echo.insert(echo.end(), bytes, bytes + got);
+    }
+    return echo == request;
 }
 
 } // namespace sim

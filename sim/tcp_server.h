@@ -16,12 +16,14 @@ namespace sim {
 // request's unit id and PDU (framed by its MBAP header) go to the module's terminal as an RTU frame
 // (libmodbus adds the CRC), and the module's reply goes back under the request's transaction id. A
 // request the module leaves unanswered (another unit id, a fault) gets no reply, as on the serial
-// line. Several clients at once, their requests taking turns on the one line; a client that sends
-// what is no Modbus TCP is hung up on, and so is one idle for a minute, or the longest idle when
-// every place is taken and another client comes.
+// line. On a line that echoes requests (--echo) it reads the echo back and drops it, as a gateway
+// with echo suppression does, so that clients see the replies alone. Several clients at once, their
+// requests taking turns on the one line; a client that sends what is no Modbus TCP is hung up on,
+// and so is one idle for a minute, or the longest idle when every place is taken and another client
+// comes.
 class TcpServer {
 public:
-    TcpServer(std::string terminal, int baud, bool paced);
+    TcpServer(std::string terminal, int baud, bool paced, bool echo = false);
     ~TcpServer();
     TcpServer(const TcpServer &) = delete;
     TcpServer &operator=(const TcpServer &) = delete;
@@ -52,9 +54,11 @@ private:
     void closeTerminal();
     bool stopping(const std::atomic<bool> &stop) const { return stop || quit_; }
     int forward(const unsigned char *request, int length, unsigned char *reply);
+    bool echoCameBack(const std::vector<std::uint8_t> &request);
 
     int baud_;
     bool paced_;
+    bool echo_;
     std::string address_;
     modbus_t *rtu_ = nullptr;
     int listening_ = -1;

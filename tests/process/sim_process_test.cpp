@@ -57,6 +57,8 @@ private slots:
     void linkOnlyWhereNothingIsRemoveOnlyOwn_data();
     void linkOnlyWhereNothingIsRemoveOnlyOwn();
     void runScriptReadsTheModuleWithoutTouchingDev();
+    void badBusOrEchoIsAUsageError_data();
+    void badBusOrEchoIsAUsageError();
 };
 
 void SimProcessTest::linkOnlyWhereNothingIsRemoveOnlyOwn_data() {
@@ -172,6 +174,35 @@ void SimProcessTest::runScriptReadsTheModuleWithoutTouchingDev() {
     QVERIFY2(
         out.contains(QRegularExpression(QStringLiteral("stopped: served [1-9][0-9]* requests"))),
         qPrintable(out));
+}
+
+void SimProcessTest::badBusOrEchoIsAUsageError_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("an address twice")
+        << QStringList{"--slave", "1,3-5,4"} << "gx7140r-sim: --slave: '1,3-5,4' has 4 twice";
+    QTest::newRow("a range backwards")
+        << QStringList{"--slave=7-3"} << "gx7140r-sim: --slave: '7-3' runs backwards (write 3-7)";
+    QTest::newRow("a value for --echo")
+        << QStringList{"--echo=yes"} << "gx7140r-sim: bad argument near '--echo=yes'";
+}
+
+// A bad list or --echo with a value: one line on stderr, exit status 2, no terminal linked.
+void SimProcessTest::badBusOrEchoIsAUsageError() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString link = folder.filePath(QStringLiteral("COM1"));
+    QProcess sim;
+    sim.start(kSim, QStringList{"--link", link} + arguments);
+    QVERIFY(sim.waitForFinished(15000));
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.exitCode(), 2);
+    const QString err = QString::fromLocal8Bit(sim.readAllStandardError());
+    QVERIFY2(err.startsWith(message) && err.count(u'\n') == 1, qPrintable(err));
+    QVERIFY(sim.readAllStandardOutput().isEmpty());
+    QCOMPARE(entryAt(link), QString());
 }
 
 QTEST_GUILESS_MAIN(SimProcessTest)

@@ -145,6 +145,16 @@ run 1 '' 'no reply' --port "tcp://127.0.0.1:$vanish_port" read
 wait_for "the module back" grep -qs "module back on" "$work/vanish.out"
 run 0 '' '' --port "tcp://127.0.0.1:$vanish_port" read
 
+# A bus of modules on a line that echoes, paced: the gateway drops the echo, each unit id reaches
+# its own module, and a unit id that no module has gets no reply.
+bus_port=$(free_port)
+"$sim" --com 0 --steady --slave 1,5,9 --echo --paced --tcp "$bus_port" >"$work/bus.out" 2>&1 &
+started_pids+=($!)
+wait_for "Modbus TCP from the bus" grep -qs "Modbus TCP on" "$work/bus.out"
+run 0 '"concentration_ppm":455' '' --port "tcp://127.0.0.1:$bus_port" --address 5 --format json read
+run 0 '"concentration_ppm":460' '' --port "tcp://127.0.0.1:$bus_port" --address 9 --format json read
+run 1 '' 'no reply from address 2' --port "tcp://127.0.0.1:$bus_port" --address 2 read
+
 # An IPv6 gateway listens where it says it does.
 if python3 -c 'import socket; socket.socket(socket.AF_INET6).bind(("::1", 0))' 2>/dev/null; then
     v6_port=$(free_port)

@@ -92,6 +92,9 @@ check 'GX7140R module at slave address 1 on /dev/pts/2 (fault: none)' "$work/lin
 check 'linked /dev/COM1 -> /dev/pts/2' "$work/link.out" "s|$work/COM1|/dev/COM1|" \
     "s|$terminal|/dev/pts/2|"
 check 'Modbus TCP on 127.0.0.1:1502' "$work/link.out" "s|127.0.0.1:$tcp_port|127.0.0.1:1502|"
+start_sim bus --com 0 --steady --slave 1,5,9
+check 'GX7140R modules at slave addresses 1, 5, 9 on /dev/pts/2 (fault: none)' "$work/bus.out" \
+    "s|$terminal|/dev/pts/2|"
 
 # The command line against the steady module.
 start_sim steady --com 0 --steady
