@@ -157,8 +157,10 @@ QString csvLine(const ExchangeRecord &record) {
     field(spacedHex(record.request));
     field(spacedHex(record.reply));
     field(statusName(record.status));
-    for (const auto &value : record.registers)
+    for (const ModuleField &column : kModuleFields) {
+        const auto &value = record.registers[std::size_t(column.address)];
         field(value ? QString::number(*value) : QString());
+    }
     field(record.address ? QString::number(*record.address) : QString());
     field(record.note);
     return line;
