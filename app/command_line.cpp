@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "core/csv_log.h"
 #include "core/exchange_record.h"
 #include "core/help_text.h"
 
@@ -13,9 +14,12 @@ const QString kListPorts = QStringLiteral("list-ports");
 const QString kLang = QStringLiteral("lang");
 const QString kLog = QStringLiteral("log");
 const QString kTrend = QStringLiteral("trend");
+const QString kEcho = QStringLiteral("echo");
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
 const QStringList kLanguages = {QStringLiteral("zh"), QStringLiteral("en")};
+// --log's place that names no path: what a desktop entry can give, whose Exec line expands no ~.
+const QString kLogInDocuments = QStringLiteral("@documents");
 
 ToolCommandLine usageError(QString message) {
     if (message.endsWith(u'.'))
@@ -38,6 +42,7 @@ ToolCommandLine parseToolCommandLine(const QStringList &arguments) {
         {kLang, {}, QStringLiteral("LANG")},
         {kLog, {}, QStringLiteral("FILE")},
         {kTrend, {}},
+        {kEcho, {}},
         {{QStringLiteral("h"), kHelp}, {}},
         {{QStringLiteral("V"), kVersion}, {}},
     });
@@ -86,8 +91,13 @@ ToolCommandLine parseToolCommandLine(const QStringList &arguments) {
         result.options.logPath = parser.value(kLog);
         if (result.options.logPath.isEmpty())
             return usageError(QStringLiteral("--log: no file name"));
+        if (result.options.logPath == kLogInDocuments) {
+            result.options.logPath.clear();
+            result.options.logInDocuments = true;
+        }
     }
     result.options.trend = parser.isSet(kTrend);
+    result.options.echo = parser.isSet(kEcho);
     const bool editsSavedPorts = !result.portsToSave.isEmpty() || !result.portsToForget.isEmpty();
     if (editsSavedPorts && parser.isSet(kListPorts))
         return usageError(QStringLiteral("--list-ports cannot be combined with --save-port or "
@@ -97,6 +107,28 @@ ToolCommandLine parseToolCommandLine(const QStringList &arguments) {
     else if (editsSavedPorts)
         result.action = ToolCommandLine::Action::EditSavedPorts;
     return result;
+}
+
+// --log's three forms, and an example of the name a run's file gets in a folder.
+QString logOptionsHelp() {
+    const int column = 27;
+    return help::entry(QStringLiteral("--log FILE"),
+                       QStringLiteral("record every request, reply and line event of the window "
+                                      "in FILE as CSV, one line each, appended (a header line "
+                                      "first when FILE is new or empty)"),
+                       column) +
+           help::entry(QStringLiteral("--log FOLDER"),
+                       QStringLiteral("the same in a new file of FOLDER for each run, named by "
+                                      "its start: %1")
+                           .arg(CsvLog::runFileName(
+                               QDateTime(QDate(2026, 12, 7), QTime(10, 24, 8, 348), Qt::UTC), 1)),
+                       column) +
+           help::entry(QStringLiteral("--log ") + kLogInDocuments,
+                       QStringLiteral("the same in the folder '%1' of your documents folder: "
+                                      "a place named without a shell, as the desktop entry's "
+                                      "action names it")
+                           .arg(CsvLog::documentsFolderName()),
+                       column);
 }
 
 // The log's columns and the values of its kind and status columns, as the records write them.
@@ -114,13 +146,22 @@ QString logHelp() {
             "measurement; address is the slave address the row is about; note says why a reply "
             "was rejected, which bytes followed a whole frame, what happened on the line. Each "
             "line "
-            "is written through at once. FILE is a regular file (or a link to one) or a pipe a "
-            "program reads from; a file whose last line is incomplete is continued on a new line. "
+            "is written through at once. --log takes a regular file (or a link to one), appended "
+            "to, a file whose last line is incomplete continued on a new line; a pipe a program "
+            "reads from; a folder that exists (a name ending in / is never taken for a file), "
+            "where each run makes a new file of its own (never another run's), named by its start "
+            "in UTC so that the names sort by time, with '-' for ':' (which some file systems "
+            "refuse) and _2, _3... before .csv for a later run of the same millisecond; /dev/null "
+            "(the device, by any name), which keeps nothing. Anything else is refused at once: "
+            "another device, a pipe no program reads from, a file or folder where nothing can be "
+            "written. %5 is the folder '%4' in the documents folder (XDG_DOCUMENTS_DIR in "
+            "~/.config/user-dirs.dirs, else ~/Documents), made when missing. "
             "When a write fails later (a full disk, a pipe whose reader went away), one message "
             "says so, the log stops, the file is cut back to its last whole line and the window "
             "goes on.")
             .arg(modbus::csvHeader().split(u',').join(QStringLiteral(", ")),
-                 kinds.join(QStringLiteral(", ")), statuses.join(QStringLiteral(", "))),
+                 kinds.join(QStringLiteral(", ")), statuses.join(QStringLiteral(", ")),
+                 CsvLog::documentsFolderName(), kLogInDocuments),
         2);
 }
 
@@ -154,14 +195,16 @@ QString toolHelpText() {
                "  --lang LANG              the window's language: zh (the default, whatever the "
                "locale)\n"
                "                           or en\n"
-               "  --log FILE               record every request, reply and line event of the "
-               "window in\n"
-               "                           FILE as CSV, one line each, appended (a header line "
-               "first "
-               "when\n"
-               "                           FILE is new or empty)\n"
+               "%3"
                "  --trend                  show the gas concentration over time in a second "
                "window\n"
+               "  --echo                   the line gives back every request before the reply (a "
+               "two-wire\n"
+               "                           RS-485 adapter without echo suppression): the bytes "
+               "sent are\n"
+               "                           expected first and removed, so that the window shows, "
+               "decodes\n"
+               "                           and logs the module's reply alone\n"
                "  -h, --help               show this help and exit\n"
                "  -V, --version            show the version and exit\n"
                "\n"
@@ -185,12 +228,14 @@ QString toolHelpText() {
              QStringLiteral("  2  ") +
                  help::wrapped(QStringLiteral("a usage error: an unknown option, a malformed "
                                               "COMn=DEVICE, a COM number outside 1..%1, an "
-                                              "unknown language, a log file that cannot be opened "
-                                              "or written, a log that is a directory, a device or "
-                                              "a pipe no program reads from")
+                                              "unknown language, a log that cannot be opened or "
+                                              "written (a file, or a folder where no new file "
+                                              "can be made), a device other than /dev/null or a "
+                                              "pipe no program reads from")
                                    .arg(kHighestPortNumber),
                                5)
-                     .mid(5));
+                     .mid(5),
+             logOptionsHelp());
 }
 
 QString toolVersionText() {

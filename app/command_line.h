@@ -11,10 +11,12 @@
 // what language the window speaks, what is recorded and what else is shown, never how the window
 // behaves.
 struct ToolOptions {
-    PortMap ports;      // --port COMn=DEVICE, for this run
-    QString language;   // --lang: empty for the window's own Chinese texts, or "en"
-    QString logPath;    // --log FILE: the exchange recorded as CSV; empty for no log
-    bool trend = false; // --trend: the concentration over time in a second window
+    PortMap ports;               // --port COMn=DEVICE, for this run
+    QString language;            // --lang: empty for the window's own Chinese texts, or "en"
+    QString logPath;             // --log FILE or FOLDER: the exchange recorded as CSV
+    bool logInDocuments = false; // --log @documents: in CsvLog::documentsFolder() instead
+    bool trend = false;          // --trend: the concentration over time in a second window
+    bool echo = false;           // --echo: the line gives back every request before the reply
 };
 
 struct ToolCommandLine {

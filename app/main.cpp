@@ -6,6 +6,7 @@
 #include "app/translation.h"
 #include "core/port_listing.h"
 #include "core/standard_streams.h"
+#include "serial/echo_removal.h"
 #include "serial/qt_comm_control.h"
 
 #include <QApplication>
@@ -70,7 +71,11 @@ int runWindow(int argc, char *argv[], const ToolOptions &options, std::unique_pt
     const PortMapping mapping(options.ports, SavedPortMapping().load());
     frmMain::Seams seams;
     seams.describePort = [mapping](int port) { return mapping.describe(port); };
-    frmMain window(std::make_unique<QtCommControl>(QtCommControl::mapperFor(mapping)), seams);
+    std::unique_ptr<CommControl> line =
+        std::make_unique<QtCommControl>(QtCommControl::mapperFor(mapping));
+    if (options.echo)
+        line = std::make_unique<EchoRemovingControl>(std::move(line));
+    frmMain window(std::move(line), seams);
     window.Form_Load();
     AroundWindow around(window, std::move(log), options.trend);
     window.show();
@@ -105,9 +110,11 @@ int main(int argc, char *argv[]) {
     }
     // A log that cannot be opened ends the program before anything graphical exists.
     std::unique_ptr<CsvLog> log;
-    if (!commandLine.options.logPath.isEmpty()) {
+    const ToolOptions &options = commandLine.options;
+    if (options.logInDocuments || !options.logPath.isEmpty()) {
         QString error;
-        log = CsvLog::open(commandLine.options.logPath, error);
+        log = options.logInDocuments ? CsvLog::openInDocuments(error)
+                                     : CsvLog::open(options.logPath, error);
         if (!log) {
             print(stderr, QStringLiteral("gx7140r-tool: %1\n").arg(error));
             return kExitUsage;

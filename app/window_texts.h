@@ -143,6 +143,10 @@ inline const QString kEchoedRegisterDescription =
 inline const QString kEchoedRequestDescription = QString::fromUtf8(
     QT_TRANSLATE_NOOP("window_texts", "线路回传了发送的数据：请用 --echo 启动本程序"));
 
+// ... and with --echo, while it shows bytes that are not what was sent: the line does not echo.
+inline const QString kNoEchoDescription = QString::fromUtf8(
+    QT_TRANSLATE_NOOP("window_texts", "线路没有回传发送的数据：请不带 --echo 启动本程序"));
+
 // Said of the receive box (description and tooltip) while it shows the module's refusal of the
 // request: "模块拒绝：02 非法数据地址".
 inline const QString kRefusalDescription =

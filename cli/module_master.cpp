@@ -169,21 +169,25 @@ int errorFor(const modbus::ReplyCheck &check) {
     case ReplyVerdict::WrongByteCount:
     case ReplyVerdict::OtherValue:
     case ReplyVerdict::EchoOfRequest:
+    case ReplyVerdict::EchoDiffers:
         break;
     }
     return EMBBADDATA;
 }
 
-// A read's request given back by a line the master was not told echoes: the core's words name
-// --echo. Final: the next try's echo would come as well, after what is left of this one's reply.
+// The echo's two verdicts in the core's words, which name --echo. A read's request given back by
+// a line the master was not told echoes is final: the next try's echo would come as well, after
+// what is left of this one's reply.
 Outcome outcomeOf(const modbus::Request &request, const modbus::ReplyCheck &check) {
-    if (check.verdict == modbus::ReplyVerdict::EchoOfRequest)
+    switch (check.verdict) {
+    case modbus::ReplyVerdict::EchoOfRequest:
         return {EMBBADDATA, modbus::replyProblem(request, check), true};
-    return {errorFor(check), {}, false};
+    case modbus::ReplyVerdict::EchoDiffers:
+        return {EMBBADDATA, modbus::replyProblem(request, check), false};
+    default:
+        return {errorFor(check), {}, false};
+    }
 }
-
-const QString kEchoDiffers =
-    QStringLiteral("the line did not give back what was sent: start without --echo");
 
 bool stillComing(const modbus::ReplyCheck &check) {
     return check.verdict == modbus::ReplyVerdict::NothingReceived ||
@@ -291,7 +295,8 @@ bool ModuleMaster::takeEcho(const QByteArray &sent, std::chrono::steady_clock::t
     if (result.lineError)
         return false;
     if (!result.received.startsWith(sent)) {
-        result.echoDiffers = true;
+        result.check = modbus::ReplyCheck{};
+        result.check.verdict = modbus::ReplyVerdict::EchoDiffers;
         return false;
     }
     result.received.remove(0, sent.size());
@@ -328,9 +333,8 @@ ModuleMaster::Exchange ModuleMaster::exchange(const modbus::Request &request) {
         ++tries;
         const Try result = tryOnce(request, std::chrono::microseconds(timeoutUs));
         exchange.reply = frameOf(result);
-        outcome = result.lineError     ? Outcome{result.lineError, {}, false}
-                  : result.echoDiffers ? Outcome{EMBBADDATA, kEchoDiffers, false}
-                                       : outcomeOf(request, result.check);
+        outcome = result.lineError ? Outcome{result.lineError, {}, false}
+                                   : outcomeOf(request, result.check);
         if (outcome.error == 0) {
             if (request.asksForRegisters())
                 exchange.values = modbus::ReplyFrame(modbus::bytesOf(exchange.reply)).registers();

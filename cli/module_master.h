@@ -68,14 +68,13 @@ private:
         modbus::ReplyCheck check;
         QByteArray received; // after the echo, when the line gives one back
         int lineError = 0;
-        bool echoDiffers = false; // the line did not give back what was sent
     };
 
     ModuleMaster(modbus_t *context, Settings settings, std::unique_ptr<PortLock> lock);
     Try tryOnce(const modbus::Request &request, std::chrono::microseconds timeout);
     bool send(const QByteArray &bytes, Try &result);
     // Reads the echo of `sent` and takes it off the bytes received; false when the line failed or
-    // gave back other bytes (or too few) by the deadline.
+    // gave back other bytes (or too few) by the deadline (the check's verdict EchoDiffers).
     bool takeEcho(const QByteArray &sent, std::chrono::steady_clock::time_point deadline,
                   Try &result);
     // Waits for more bytes until the deadline at most and adds them to the try's; false when the

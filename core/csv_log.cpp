@@ -1,19 +1,30 @@
 #include "csv_log.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
 
 namespace {
 
+// Runs of one millisecond given a file each before the folder is taken as unusable.
+constexpr int kRunsInOneMillisecond = 1000;
+
 QString cannotOpen(const QString &path, const QString &reason) {
     return QStringLiteral("cannot open the log file '%1': %2").arg(path, reason);
+}
+
+QString cannotWrite(const QString &path, const QString &reason) {
+    return QStringLiteral("cannot write the log file '%1': %2").arg(path, reason);
 }
 
 // True when the file is empty or its last byte ends a line; a file that cannot be read is taken as
@@ -27,8 +38,14 @@ bool endsWithWholeLine(const QString &path) {
 }
 
 #ifdef Q_OS_UNIX
-// What the path leads to: nothing yet (a new file), a regular file, a pipe, or something else.
-enum class Target { Missing, File, Pipe, Directory, Other, Unknown };
+// What the path leads to: nothing yet (a new file), a regular file, a pipe, the null device, or
+// something else.
+enum class Target { Missing, File, Pipe, Null, Other, Unknown };
+
+// The null device by its number (character device 1,3), whatever the name that leads to it.
+bool isNullDevice(const struct stat &info) {
+    return S_ISCHR(info.st_mode) && major(info.st_rdev) == 1 && minor(info.st_rdev) == 3;
+}
 
 Target targetOf(const QByteArray &nativePath, int &error) {
     struct stat info {};
@@ -40,17 +57,14 @@ Target targetOf(const QByteArray &nativePath, int &error) {
         return Target::File;
     if (S_ISFIFO(info.st_mode))
         return Target::Pipe;
-    return S_ISDIR(info.st_mode) ? Target::Directory : Target::Other;
+    return isNullDevice(info) ? Target::Null : Target::Other;
 }
 
-// A pipe opened without waiting: with no reader there the open fails at once (ENXIO) where a
-// plain open would block until one comes. Writes stay non-blocking: a reader that stops reading
-// fails a write (the log stops) instead of freezing the window.
-std::unique_ptr<QFile> openPipe(const QString &path, QString &error) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+// The descriptor `open` gave for `path` as a file written unbuffered; nullptr and why when the
+// open failed (errno still its own).
+std::unique_ptr<QFile> fileOf(int fd, const QString &path, QString &error) {
     if (fd < 0) {
-        error = cannotOpen(path, errno == ENXIO ? QStringLiteral("no program reads from that pipe")
-                                                : QString::fromLocal8Bit(std::strerror(errno)));
+        error = cannotOpen(path, QString::fromLocal8Bit(std::strerror(errno)));
         return nullptr;
     }
     auto file = std::make_unique<QFile>();
@@ -61,6 +75,23 @@ std::unique_ptr<QFile> openPipe(const QString &path, QString &error) {
         return nullptr;
     }
     return file;
+}
+
+// A pipe opened without waiting: with no reader there the open fails at once (ENXIO) where a
+// plain open would block until one comes. Writes stay non-blocking: a reader that stops reading
+// fails a write (the log stops) instead of freezing the window.
+std::unique_ptr<QFile> openPipe(const QString &path, QString &error) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENXIO) {
+        error = cannotOpen(path, QStringLiteral("no program reads from that pipe"));
+        return nullptr;
+    }
+    return fileOf(fd, path, error);
+}
+
+// Opened as it is: a device has no end to append at (QFile's Append would try to seek to it).
+std::unique_ptr<QFile> openNullDevice(const QString &path, QString &error) {
+    return fileOf(::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC), path, error);
 }
 #endif
 
@@ -81,11 +112,10 @@ std::unique_ptr<QFile> openTarget(const QString &path, QString &error) {
     case Target::Missing:
     case Target::File:
         return openFile(path, error);
+    case Target::Null: // takes every line and keeps none
+        return openNullDevice(path, error);
     case Target::Pipe:
         return openPipe(path, error);
-    case Target::Directory:
-        error = cannotOpen(path, QStringLiteral("it is a directory"));
-        return nullptr;
     case Target::Other:
         error = cannotOpen(path, QStringLiteral("not a regular file or a pipe"));
         return nullptr;
@@ -102,6 +132,12 @@ std::unique_ptr<QFile> openTarget(const QString &path, QString &error) {
 } // namespace
 
 std::unique_ptr<CsvLog> CsvLog::open(const QString &path, QString &error) {
+    if (QFileInfo(path).isDir())
+        return openInFolder(path, QDateTime::currentDateTimeUtc(), error);
+    if (path.endsWith(u'/')) { // meant as a folder, and none is there: never made a file
+        error = cannotOpen(path, QStringLiteral("no such folder"));
+        return nullptr;
+    }
     std::unique_ptr<QFile> file = openTarget(path, error);
     if (!file)
         return nullptr;
@@ -111,10 +147,59 @@ std::unique_ptr<CsvLog> CsvLog::open(const QString &path, QString &error) {
     auto log = std::make_unique<CsvLog>(std::move(file));
     if ((mendLastLine && !log->writeBytes(modbus::kCsvLineEnd.toUtf8())) ||
         !log->writeHeaderIfEmpty()) {
-        error = QStringLiteral("cannot write the log file '%1': %2").arg(path, log->errorString());
+        error = cannotWrite(path, log->errorString());
         return nullptr;
     }
     return log;
+}
+
+std::unique_ptr<CsvLog> CsvLog::openInFolder(const QString &folder, const QDateTime &start,
+                                             QString &error) {
+    const QDir dir(folder);
+    for (int run = 1; run <= kRunsInOneMillisecond; ++run) {
+        const QString path = dir.filePath(runFileName(start, run));
+        auto file = std::make_unique<QFile>(path);
+        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            auto log = std::make_unique<CsvLog>(std::move(file));
+            if (log->writeHeaderIfEmpty())
+                return log;
+            error = cannotWrite(path, log->errorString());
+            QFile::remove(path); // this run's own file, with not even a header in it
+            return nullptr;
+        }
+        const QFileInfo taken(path);
+        if (!taken.exists() && !taken.isSymLink()) {
+            error = cannotOpen(path, file->errorString());
+            return nullptr;
+        }
+    }
+    error = cannotOpen(dir.filePath(runFileName(start, kRunsInOneMillisecond)),
+                       QStringLiteral("every name of that millisecond is taken"));
+    return nullptr;
+}
+
+std::unique_ptr<CsvLog> CsvLog::openInDocuments(QString &error) {
+    const QString folder = documentsFolder();
+    if (!QDir().mkpath(folder)) {
+        error = QStringLiteral("cannot make the log folder '%1'").arg(folder);
+        return nullptr;
+    }
+    return openInFolder(folder, QDateTime::currentDateTimeUtc(), error);
+}
+
+QString CsvLog::documentsFolder() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+        .filePath(documentsFolderName());
+}
+
+QString CsvLog::documentsFolderName() {
+    return QStringLiteral("gx7140r-tool logs");
+}
+
+QString CsvLog::runFileName(const QDateTime &start, int run) {
+    const QString time = start.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH-mm-ss.zzz'Z'"));
+    const QString suffix = run > 1 ? QStringLiteral("_%1").arg(run) : QString();
+    return QStringLiteral("gx7140r-%1%2.csv").arg(time, suffix);
 }
 
 CsvLog::CsvLog(std::unique_ptr<QIODevice> device) : device_(std::move(device)) {}

@@ -157,8 +157,10 @@ QString csvLine(const ExchangeRecord &record) {
     field(spacedHex(record.request));
     field(spacedHex(record.reply));
     field(statusName(record.status));
-    for (const auto &value : record.registers)
+    for (const ModuleField &column : kModuleFields) {
+        const auto &value = record.registers[std::size_t(column.address)];
         field(value ? QString::number(*value) : QString());
+    }
     field(record.address ? QString::number(*record.address) : QString());
     field(record.note);
     return line;
@@ -261,6 +263,8 @@ QString replyProblem(const Request &request, const ReplyCheck &check) {
         return otherValueNote(request, check);
     case ReplyVerdict::EchoOfRequest:
         return QStringLiteral("the line gives back what was sent: start with --echo");
+    case ReplyVerdict::EchoDiffers:
+        return QStringLiteral("the line did not give back what was sent: start without --echo");
     case ReplyVerdict::Accepted:
     case ReplyVerdict::NotPending:
         break;

@@ -2,6 +2,7 @@
 
 #include "module_protocol.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -27,25 +28,32 @@ struct ModuleField {
 
     // What the module takes for the setting, if the row has one.
     std::optional<SettingRange> range = std::nullopt;
+    // What the module holds until it is set, as the window's hint names its default.
+    std::optional<std::uint16_t> defaultValue = std::nullopt;
 };
 
-// The window's captions of the rows are its own texts (frm_main.ui); rows 1, 6 and 7 stay hidden.
-// One row per register.
+// A measurement reads registers 0..9 from the module: the fields below and the ones it leaves
+// unused.
+inline constexpr int kMeasurementRegisterCount = 10;
+
+// The window's captions of the rows are its own texts (frm_main.ui); rows 1, 6 and 7 stay hidden,
+// and a register past the window's eight boxes would be recorded and printed, not shown. One row
+// per register of the measurement block.
 // clang-format off
-inline constexpr std::array<ModuleField, kValueBoxCount> kModuleFields{{
+inline constexpr auto kModuleFields = std::to_array<ModuleField>({
     {0, "concentration_ppm", "ppm", std::nullopt, {}},
     {1, "alarm_state", {}, std::nullopt, {}},
-    {2, "range_coefficient", {}, 0x0A02, "range-coefficient", {{0.5, 2.0, 1}}},
-    {3, "range_low", {}, 0x0A03, "range-low", {{0, 1000}}},
-    {4, "range_high", {}, 0x0A04, "range-high", {{1000, 20000}}},
-    {5, "display_calibration", {}, 0x0A05, "display-calibration", {{100, 2000}}},
-    {6, "alarm_low", {}, 0x0A06, {}},
-    {7, "alarm_high", {}, 0x0A07, {}},
-}};
+    {2, "range_coefficient", {}, 0x0A02, "range-coefficient", {{0.5, 2.0, 1}}, 1},
+    {3, "range_low", {}, 0x0A03, "range-low", {{0, 1000}}, 0},
+    {4, "range_high", {}, 0x0A04, "range-high", {{1000, 20000}}, 2000},
+    {5, "display_calibration", {}, 0x0A05, "display-calibration", {{100, 2000}}, 1000},
+    {6, "alarm_low", {}, 0x0A06, {}, std::nullopt, 0},
+    {7, "alarm_high", {}, 0x0A07, {}, std::nullopt, 2000},
+});
 // clang-format on
-
-// A measurement reads registers 0..9 from the module: the fields above and two it leaves unused.
-inline constexpr int kMeasurementRegisterCount = 10;
+static_assert(std::all_of(kModuleFields.begin(), kModuleFields.end(), [](const ModuleField &f) {
+    return f.address >= 0 && f.address < kMeasurementRegisterCount;
+}));
 
 // The slave address (register 0x0B00): the module accepts 1..250, libmodbus's RTU master and
 // slave reach 1..247 only.
@@ -103,14 +111,14 @@ constexpr const ModuleField *fieldForSettingName(std::string_view name) {
 
 // Values of a measurement reply by register address (0..7), the reply's positions counted from
 // the request's start register; registers the reply does not cover stay empty.
-using RegisterValues = std::array<std::optional<std::uint16_t>, kValueBoxCount>;
+using RegisterValues = std::array<std::optional<std::uint16_t>, kMeasurementRegisterCount>;
 template <typename Values>
 RegisterValues valuesByRegister(int startRegister, const Values &values) {
     RegisterValues registers;
     int position = 0;
     for (const auto value : values) {
         const int address = startRegister + position++;
-        if (address >= 0 && address < kValueBoxCount)
+        if (address >= 0 && address < kMeasurementRegisterCount)
             registers[std::size_t(address)] = std::uint16_t(value);
     }
     return registers;

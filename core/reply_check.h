@@ -39,6 +39,7 @@ enum class ReplyVerdict {
     WrongByteCount,   // a read reply with another number of registers than asked
     OtherValue,       // a write's echo of another register or value than the one written
     EchoOfRequest,    // a read's request given back by the line (a half-duplex adapter)
+    EchoDiffers,      // a line taken to give back the request gave back other bytes
 };
 
 struct ReplyCheck {

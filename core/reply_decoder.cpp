@@ -41,4 +41,12 @@ DecodedReply decodeReply(const QByteArray &block, const Request &pending) {
     return reply;
 }
 
+DecodedReply echoDifferedReply(const QByteArray &block) {
+    DecodedReply reply;
+    reply.hexText = replyHexText(block);
+    reply.check.verdict = ReplyVerdict::EchoDiffers;
+    reply.rejected = true;
+    return reply;
+}
+
 } // namespace modbus

@@ -35,5 +35,7 @@ std::vector<std::uint16_t> measurementValues(const QByteArray &block);
 // address of an address read or a parameter write (byte 0). Any other block is rejected; with
 // nothing pending, nothing is decoded and nothing rejected.
 DecodedReply decodeReply(const QByteArray &block, const Request &pending);
+// A block that is not what a line that echoes was to give back of the request: shown, rejected.
+DecodedReply echoDifferedReply(const QByteArray &block);
 
 } // namespace modbus

@@ -20,7 +20,8 @@ void frmMain::MSComm1_OnComm() {
 
     const QByteArray block = MSComm1.Input();
     MSComm1.setInBufferCount(0);
-    const modbus::DecodedReply reply = modbus::decodeReply(block, pending);
+    const modbus::DecodedReply reply = MSComm1.echoDiffered() ? modbus::echoDifferedReply(block)
+                                                              : modbus::decodeReply(block, pending);
 
     ui.txtState->setText(reply.hexText);
     describeReply(pending, reply);
@@ -45,6 +46,8 @@ QString replyExplanation(const modbus::Request &pending, const modbus::ReplyChec
         return refusalText(check.exceptionCode);
     if (check.verdict == ReplyVerdict::EchoOfRequest)
         return shown(kEchoedRequestDescription);
+    if (check.verdict == ReplyVerdict::EchoDiffers)
+        return shown(kNoEchoDescription);
     if (check.verdict != ReplyVerdict::OtherValue)
         return {};
     if (check.echoedRegister != pending.registerAddress())

@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages the tool needs, those that are missing only.
 #   install-deps.sh build   what building and testing need (the packages' test: dpkg-dev for
 #                           dpkg-shlibdeps, help2man for the manual pages, man-db, lintian,
-#                           appstream for the software centre entry)
+#                           appstream for the software centre entry, desktop-file-utils for
+#                           the desktop entry)
 #   install-deps.sh run     that, plus what showing the window needs (X server for headless use)
 set -euo pipefail
 
@@ -17,7 +18,7 @@ build_packages=(
     qt6-translations-l10n
     fonts-wqy-zenhei
     xvfb xauth at-spi2-core python3-pyatspi
-    dpkg-dev help2man man-db lintian appstream
+    dpkg-dev help2man man-db lintian appstream desktop-file-utils
     # the end-to-end tests of RTU over TCP, of feeding an MQTT broker and of a bus served by
     # another Modbus implementation
     socat mosquitto mosquitto-clients jq python3-pymodbus

@@ -48,6 +48,9 @@ public:
     // The received bytes still waiting, left where they are: what discarding would drop.
     virtual QByteArray waitingInput() = 0;
     virtual int CommEvent() const = 0;
+    // The bytes of the last receive event are not what the line was to give back of the request
+    // sent (a line that echoes, --echo): never so on a line that does not echo.
+    virtual bool echoDiffered() const { return false; }
 
     // Beyond the threshold: a receive event also falls due as soon as the waiting bytes satisfy
     // this test (the window's: a whole refusal of the pending request). Empty: the threshold only.

@@ -59,9 +59,16 @@ struct Options {
 // 7 alarm high, 8, 9; the configuration registers 0x0A02..0x0A07 and the address register 0x0B00.
 inline constexpr int kRegisterCount = modbus::kMeasurementRegisterCount;
 inline constexpr int kSlaveAddressRegister = modbus::kSlaveAddressRegister;
-// The registers 0..9 after start-up.
-inline constexpr std::array<std::uint16_t, kRegisterCount> kDefaultRegisters = {
-    450, 0, 1, 0, 2000, 1000, 0, 2000, 0, 0};
+// The gas concentration the simulated module starts from (ppm).
+inline constexpr std::uint16_t kStartConcentration = 450;
+// The registers 0..9 after start-up: the module's defaults, the concentration above, 0 elsewhere.
+inline constexpr std::array<std::uint16_t, kRegisterCount> kDefaultRegisters = [] {
+    std::array<std::uint16_t, kRegisterCount> registers{};
+    for (const modbus::ModuleField &field : modbus::kModuleFields)
+        registers[std::size_t(field.address)] = field.defaultValue.value_or(0);
+    registers[modbus::kConcentrationRegister] = kStartConcentration;
+    return registers;
+}();
 
 // The drifting gas concentration (ppm) `seconds` after the module started: a slow wave and a
 // faster one around 450 ppm, and a jitter drawn from `random`, one draw per reading; each at most

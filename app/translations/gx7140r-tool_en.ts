@@ -465,5 +465,9 @@
         <source>线路回传了发送的数据：请用 --echo 启动本程序</source>
         <translation>The line gives back what was sent: start with --echo</translation>
     </message>
+    <message>
+        <source>线路没有回传发送的数据：请不带 --echo 启动本程序</source>
+        <translation>The line did not give back what was sent: start without --echo</translation>
+    </message>
 </context>
 </TS>

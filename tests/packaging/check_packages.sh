@@ -9,6 +9,7 @@
 #   - the installed README is the user part and every picture it links is beside it;
 #   - the window's AppStream entry passes appstreamcli validate --pedantic, and names the desktop
 #     file the package holds;
+#   - the desktop entry and its actions pass desktop-file-validate without a remark;
 #   - the command line's package holds the udev rule its messages point to and the README's systemd
 #     unit for the MQTT feed, which systemd-analyze verify passes without a remark;
 #   - the simulator's Breaks/Replaces of gx7140r-tool covers a version the changelog names.
@@ -170,6 +171,19 @@ if [[ -f $metainfo ]]; then
         fail "the AppStream entry launches '$launchable', which the package does not hold"
     grep -q "<release version=\"${version%-*}\"" "$metainfo" ||
         fail "the AppStream entry has no release ${version%-*}"
+fi
+
+# The desktop entry and its actions as launchers read them: any line desktop-file-validate prints
+# is a finding (hints too; it exits 0 on those). Among its errors: a character a launcher would
+# leave to a shell it does not start, such as ~ in an Exec line.
+entry=$tool_root/usr/share/applications/gx7140r-tool.desktop
+if ! command -v desktop-file-validate >/dev/null; then
+    fail "desktop-file-validate is missing (Debian package desktop-file-utils)"
+elif [[ -f $entry ]]; then
+    desktop-file-validate "$entry" >"$work/desktop.log" 2>&1 && desktop_status=0 || desktop_status=$?
+    ((desktop_status == 0)) && [[ ! -s $work/desktop.log ]] ||
+        fail "desktop-file-validate gx7140r-tool.desktop: $(cat "$work/desktop.log")"
+    grep -q '^Actions=.' "$entry" || fail "the desktop entry has no actions"
 fi
 
 # The MQTT feed's unit: what the README shows, and a unit systemd takes without a remark (any

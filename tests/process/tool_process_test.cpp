@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -42,6 +43,50 @@ int openCount(qint64 pid, const QString &target) {
     return count;
 }
 
+// The window on a pty with these arguments, started in `workingDirectory`: it opens its port,
+// takes three bytes from the module side (each one a reply, a line of a log) and ends on SIGTERM
+// as a close does, exit status 0 and its lock gone.
+void runWindowUntilSignal(const QStringList &arguments, const QProcessEnvironment &env,
+                          const QString &workingDirectory) {
+    PtyPair pty;
+    QVERIFY(pty.valid());
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    tool.setWorkingDirectory(workingDirectory);
+    tool.start(kTool, QStringList{"--port", "COM1=" + pty.path} + arguments);
+    QVERIFY(tool.waitForStarted());
+    QString lock;
+    QTRY_VERIFY_WITH_TIMEOUT(!(lock = lockFileOf(tool.processId())).isEmpty(), 15000);
+    for (int reply = 0; reply < 3; ++reply) {
+        pty.send("\x01");
+        QTest::qWait(20);
+    }
+    QCOMPARE(tool.state(), QProcess::Running);
+    ::kill(pid_t(tool.processId()), SIGTERM);
+    QVERIFY(tool.waitForFinished(15000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 0);
+    QVERIFY2(!QFile::exists(lock), qPrintable(lock));
+}
+
+// Every Exec line of the desktop entry, the entry's own and its actions'.
+QStringList desktopExecLines() {
+    QFile entry(QStringLiteral(GX7140R_DESKTOP_ENTRY));
+    if (!entry.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromUtf8(entry.readAll()).split(u'\n').filter(QRegularExpression("^Exec="));
+}
+
+// How many files of the folder are logs that begin with their header.
+int logsIn(const QDir &folder) {
+    int logs = 0;
+    for (const QString &name : folder.entryList(QDir::Files)) {
+        QFile file(folder.filePath(name));
+        logs += file.open(QIODevice::ReadOnly) && file.readLine().startsWith("time,event,kind,");
+    }
+    return logs;
+}
+
 } // namespace
 
 class ToolProcessTest : public QObject {
@@ -58,6 +103,7 @@ private slots:
     void savedMappingEditedAndPrinted();
     void signalsEndTheProgramLikeAClose_data();
     void signalsEndTheProgramLikeAClose();
+    void logAndTrendAroundTheWindow_data();
     void logAndTrendAroundTheWindow();
     void aLogThatFailsLeavesTheWindowRunning_data();
     void aLogThatFailsLeavesTheWindowRunning();
@@ -173,8 +219,10 @@ void ToolProcessTest::usageErrors_data() {
     QTest::newRow("--log without a file") << QStringList{"--log"};
     QTest::newRow("--log, empty name") << QStringList{"--log", ""};
     QTest::newRow("--log in a missing folder") << QStringList{"--log", "/nonexistent/run.csv"};
-    QTest::newRow("--log a folder") << QStringList{"--trend", "--log", "/tmp"};
-    QTest::newRow("--log on a full disk") << QStringList{"--log", "/dev/full"};
+    QTest::newRow("--log a folder nothing can be made in")
+        << QStringList{"--trend", "--log", "/sys"};
+    QTest::newRow("--log a device, a full disk") << QStringList{"--log", "/dev/full"};
+    QTest::newRow("--log a device that is not /dev/null") << QStringList{"--log", "/dev/zero"};
     const QString unread = config_.filePath(QStringLiteral("unread-fifo"));
     ::mkfifo(QFile::encodeName(unread).constData(), 0600);
     QTest::newRow("--log a pipe nobody reads, at once") << QStringList{"--log", unread};
@@ -251,27 +299,46 @@ void ToolProcessTest::signalsEndTheProgramLikeAClose() {
     QVERIFY2(!QFile::exists(lock), qPrintable(lock));
 }
 
-// --log and --trend with the window on a pty: the log is created with its header, and the program
+void ToolProcessTest::logAndTrendAroundTheWindow_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<QString>("logFolder"); // in the home, which is the working directory
+    QTest::addColumn<int>("logs");          // made there, each with its header
+    QTest::newRow("a file") << QStringList{"--log", "run.csv", "--trend"} << 1 << "." << 1;
+    QTest::newRow("a folder: a file for each run") << QStringList{"--log", "."} << 2 << "." << 2;
+    QTest::newRow("/dev/null: accepted, keeps nothing")
+        << QStringList{"--log", "/dev/null"} << 1 << "." << 0;
+    // As a launcher runs them: no shell, so no ~ and no $HOME.
+    for (const QString &exec : desktopExecLines()) {
+        const bool logs = exec.contains(QStringLiteral("--log @documents"));
+        QTest::addRow("desktop entry: %s", qPrintable(exec))
+            << exec.split(u' ').mid(1) << 1
+            << (logs ? QStringLiteral("文档/gx7140r-tool logs") : QStringLiteral(".")) << int(logs);
+    }
+}
+
+// The window on a pty, which logs what the module side sends, in a fresh home whose documents
+// folder is ~/文档: the log's files are made with their header (nothing else), and the program
 // still ends cleanly on a signal.
 void ToolProcessTest::logAndTrendAroundTheWindow() {
-    PtyPair pty;
-    QVERIFY(pty.valid());
-    QTemporaryDir folder;
-    QProcessEnvironment env = noDisplay(folder.path());
+    QFETCH(QStringList, arguments);
+    QFETCH(int, runs);
+    QFETCH(QString, logFolder);
+    QFETCH(int, logs);
+    QTemporaryDir home;
+    QVERIFY(QDir(home.path()).mkdir(QStringLiteral(".config")));
+    QFile dirs(home.filePath(QStringLiteral(".config/user-dirs.dirs")));
+    QVERIFY(dirs.open(QIODevice::WriteOnly));
+    dirs.write(QStringLiteral("XDG_DOCUMENTS_DIR=\"$HOME/文档\"\n").toUtf8());
+    dirs.close();
+    QProcessEnvironment env = noDisplay(home.filePath(QStringLiteral(".config")));
+    env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    const QString log = folder.filePath(QStringLiteral("run.csv"));
-    QProcess tool;
-    tool.setProcessEnvironment(env);
-    tool.start(kTool, {"--port", "COM1=" + pty.path, "--log", log, "--trend"});
-    QVERIFY(tool.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(!lockFileOf(tool.processId()).isEmpty(), 15000);
-    ::kill(pid_t(tool.processId()), SIGTERM);
-    QVERIFY(tool.waitForFinished(15000));
-    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tool.exitCode(), 0);
-    QFile file(log);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().startsWith("time,event,kind,request_hex,reply_hex,status,"));
+    for (int run = 0; run < runs && !QTest::currentTestFailed(); ++run)
+        runWindowUntilSignal(arguments, env, home.path());
+    QCOMPARE(logsIn(home.filePath(logFolder)), logs);
+    QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(),
+             logFolder == QStringLiteral(".") ? logs : 1);
 }
 
 void ToolProcessTest::aLogThatFailsLeavesTheWindowRunning_data() {

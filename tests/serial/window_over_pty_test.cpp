@@ -5,6 +5,7 @@
 #include "expected_texts.h"
 #include "record/exchange_recorder.h"
 #include "record/window_log.h"
+#include "serial/echo_removal.h"
 #include "serial/qt_comm_control.h"
 #include "sim_runner.h"
 
@@ -16,14 +17,18 @@
 namespace {
 
 struct LiveWindow {
-    explicit LiveWindow(SimRunner &sim) : sim(sim) {
+    // With `echo` the window is as --echo makes it: the line's echo removed before the reply.
+    explicit LiveWindow(SimRunner &sim, bool echo = false) : sim(sim) {
         // Every port number leads to the simulator's current terminal.
         auto comm = std::make_unique<QtCommControl>([&sim](int) { return sim.path(); });
         comm_ = comm.get();
         frmMain::Seams seams;
         seams.showMessage = [this](const Message &m) { messages << m; };
         seams.openUrl = [](const QUrl &) {};
-        window = std::make_unique<frmMain>(std::move(comm), seams);
+        std::unique_ptr<CommControl> line = std::move(comm);
+        if (echo)
+            line = std::make_unique<EchoRemovingControl>(std::move(line));
+        window = std::make_unique<frmMain>(std::move(line), seams);
         window->Form_Load();
     }
     QString value(int k) const { return window->txtValue[k]->text(); }
@@ -48,6 +53,7 @@ private slots:
     void commandLineOrSavedMappingReachesThePty_data();
     void commandLineOrSavedMappingReachesThePty();
     void singleMeasurementShowsTheModulesRegisters();
+    void aLineThatEchoesWithAndWithoutEcho();
     void badCrcLeavesTheBoxesUntouched();
     void exceptionReplyShownInRedNotDecoded();
     void splitReplyDecodedOnceWhole();
@@ -119,6 +125,37 @@ void WindowOverPtyTest::singleMeasurementShowsTheModulesRegisters() {
     QCOMPARE(w.value(0), QStringLiteral("612"));
     QCOMPARE(w.received().size(), 25 * 3);
     QCOMPARE(w.window->frontLamp(), w.window->ui.imgConnected);
+}
+
+// The simulated line gives back every request: with --echo the window reads the module exactly,
+// the address change's two copies included; without it, nothing is decoded and the cause named.
+void WindowOverPtyTest::aLineThatEchoesWithAndWithoutEcho() {
+    sim::Options options = SimRunner::steadyOptions();
+    options.echo = true;
+    SimRunner sim(options);
+    sim.module().setRegister(0, 612);
+    {
+        LiveWindow w(sim, true);
+        w.window->ui.comDoOnce->click();
+        QTRY_COMPARE(w.events(), 1);
+        QCOMPARE(w.value(0), QStringLiteral("612"));
+        QCOMPARE(w.received().size(), 25 * 3);
+        w.window->txtSetID[1]->setText(QStringLiteral("17"));
+        w.window->ui.cmdChangeID->click();
+        QTRY_COMPARE(w.events(), 2);
+        QCOMPARE(w.window->txtSetID[0]->text(), QStringLiteral("17"));
+        QTRY_COMPARE(sim.module().slave(), 17);
+        w.window->ui.cmdReadAdd->click();
+        QTRY_COMPARE(w.events(), 3);
+        QCOMPARE(w.window->ui.txtStationID->text(), QStringLiteral("17"));
+    }
+    LiveWindow w(sim);
+    w.window->ui.txtStationID->setText(QStringLiteral("17"));
+    w.window->ui.comDoOnce->click();
+    QTRY_COMPARE(w.events(), 1);
+    QCOMPARE(w.value(0), QStringLiteral("0")); // nothing decoded
+    QCOMPARE(w.window->ui.txtState->toolTip(),
+             QString::fromUtf8("线路回传了发送的数据：请用 --echo 启动本程序"));
 }
 
 void WindowOverPtyTest::badCrcLeavesTheBoxesUntouched() {
