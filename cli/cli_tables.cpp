@@ -163,7 +163,7 @@ const QList<OptionInfo> &optionTable() {
          QStringLiteral("poll"),
          QStringLiteral("poll: the time from one round's start to the next (a round reads each "
                         "module once); a round that takes longer is followed at once by the "
-                        "next, said once on stderr")},
+                        "next, and rounds that do not fit are said once on stderr")},
         {{},
          QStringLiteral("count"),
          QStringLiteral("N"),

@@ -310,15 +310,14 @@ QString milliseconds(Clock::duration duration) {
     return QString::number(std::chrono::round<std::chrono::milliseconds>(duration).count());
 }
 
-// Said once, when a round took longer than the interval: from then on a round that does not fit
-// is followed at once by the next.
+// Said once, when rounds do not fit the interval: each is followed at once by the next.
 void tellOverrun(const Invocation &invocation, Clock::duration took) {
     const auto modules = qsizetype(invocation.line.addresses.size());
     const QString reading = modules > 1
-                                ? QStringLiteral("a round of %1 readings took %2 ms (%3 ms each)")
+                                ? QStringLiteral("rounds of %1 readings take %2 ms (%3 ms each)")
                                       .arg(modules)
                                       .arg(milliseconds(took), milliseconds(took / modules))
-                                : QStringLiteral("a reading took %1 ms").arg(milliseconds(took));
+                                : QStringLiteral("a reading takes %1 ms").arg(milliseconds(took));
     complain(reading + QStringLiteral(", more than --interval %1: polling as fast as the line "
                                       "allows")
                            .arg(invocation.intervalMs));
@@ -360,9 +359,10 @@ int tellSettling(const Invocation &invocation, const Settling &settling) {
 }
 
 // One round every interval, start to start: every module in turn, a line each. A round that
-// takes longer than the interval is followed at once by the next (said once on stderr), never
-// by two to catch up. A failed reading is reported and the polling goes on; a vanished port ends
-// it. With --until-stable it ends as soon as every module settled.
+// takes longer than the interval is followed at once by the next, never by two to catch up; two
+// such rounds in a row (the rounds do not fit, rather than the machine or a module was slow
+// once) are said once on stderr. A failed reading is reported and the polling goes on; a vanished
+// port ends it. With --until-stable it ends as soon as every module settled.
 int poll(const Invocation &invocation, ModuleMaster &master) {
     std::optional<Clock::time_point> end;
     if (invocation.durationSeconds)
@@ -375,6 +375,7 @@ int poll(const Invocation &invocation, ModuleMaster &master) {
     printOut(recordHeader(invocation.format));
     const auto interval = std::chrono::milliseconds(invocation.intervalMs);
     bool allRead = true;
+    bool lastOverran = false;
     bool overrunTold = false;
     auto due = Clock::now();
     for (int rounds = 0; !invocation.count || rounds < *invocation.count; ++rounds) {
@@ -391,10 +392,12 @@ int poll(const Invocation &invocation, ModuleMaster &master) {
         if (settling && settling->allSettled())
             return tellSettling(invocation, *settling);
         const auto now = Clock::now();
-        if (now - start > interval && !overrunTold) {
+        const bool overran = now - start > interval;
+        if (overran && lastOverran && !overrunTold) {
             tellOverrun(invocation, now - start);
             overrunTold = true;
         }
+        lastOverran = overran;
         due = std::max(due, now);
     }
     if (settling)
