@@ -21,7 +21,7 @@ build_packages=(
     dpkg-dev help2man man-db lintian appstream desktop-file-utils
     # the end-to-end tests of RTU over TCP, of feeding an MQTT broker and of a bus served by
     # another Modbus implementation
-    socat mosquitto mosquitto-clients jq python3-pymodbus
+    socat mosquitto mosquitto-clients python3-pymodbus
 )
 run_packages=(xvfb xauth)
 

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Feeding a monitoring system: gx7140r-cli's JSON readings piped into mosquitto_pub -l, one MQTT
 # message a reading, on a mosquitto broker of the test's own (loopback, a free port, its own
-# configuration); read back with mosquitto_sub and checked as the module's readings. Then the
-# README's recipe for a bus, a topic per module.
+# configuration); read back with mosquitto_sub and checked as the module's readings.
 #   mqtt_pipe.sh CLI SIM WORK_DIR MOSQUITTO
 set -euo pipefail
 cli=$1
@@ -57,32 +56,3 @@ for line in lines:
 assert times == sorted(set(times)), times
 PYTHON
 echo "$readings readings through mosquitto on 127.0.0.1:$port"
-
-# The README's recipe for a bus: one topic per module, from the address in each reading.
-"$sim" --com 0 --steady --slave 1,5 >"$work/bus.out" 2>"$work/bus.err" &
-started_pids+=($!)
-wait_for "terminal from the simulated bus" grep -qs '/dev/pts/[0-9]' "$work/bus.out"
-bus_terminal=$(grep -o '/dev/pts/[0-9]*' "$work/bus.out" | head -n 1)
-mosquitto_sub "${broker[@]}" -i gx7140r-bus-reader -c -q 1 -t 'building/co2/bus/+' -E ||
-    fail "mosquitto_sub could not subscribe to the bus's topics"
-"$cli" --port "$bus_terminal" --address 1,5 --format json poll --interval 100 --count 2 \
-    2>"$work/bus-cli.err" |
-    while IFS= read -r reading; do
-        mosquitto_pub "${broker[@]}" -q 1 -t "building/co2/bus/$(jq -r .address <<<"$reading")" \
-            -m "$reading"
-    done
-mosquitto_sub "${broker[@]}" -i gx7140r-bus-reader -c -q 1 -t 'building/co2/bus/+' -C 4 -W 20 -v \
-    >"$work/bus-received" || fail "mosquitto_sub received $(wc -l <"$work/bus-received") of 4"
-python3 - "$work/bus-received" <<'PYTHON' || fail "the bus's messages: $(cat "$work/bus-received")"
-import json, sys
-concentrations = {1: 450, 5: 455}
-seen = []
-for line in open(sys.argv[1]).read().splitlines():
-    topic, message = line.split(" ", 1)
-    reading = json.loads(message)
-    assert topic == f"building/co2/bus/{reading['address']}", line
-    assert reading["concentration_ppm"] == concentrations[reading["address"]], line
-    seen.append(reading["address"])
-assert sorted(seen) == [1, 1, 5, 5], seen
-PYTHON
-echo "a bus of two modules through mosquitto, a topic each"

@@ -119,17 +119,6 @@ run_cli echoed --port "$terminal" read
 check 'invalid reply from address 1: the line gives back what was sent: start with --echo' \
     "$work/echoed"
 
-# A bus: the scan's last line, a list refused for one module, a reading longer than the interval.
-start_sim bus --com 0 --steady --slave 1,5,9
-run_cli bus_scan --port "$terminal" scan --bauds 9600 --addresses 1-12
-check 'found 3 modules: --baud 9600 --address 1,5,9' "$work/bus_scan"
-run_cli bus_set_address --port "$terminal" --address 1,5 set-address 7
-check 'set-address changes one module at a time: --address 1,5 names 2' "$work/bus_set_address"
-start_sim slow --com 0 --steady --paced --baud 2400
-run_cli slow --port "$terminal" --baud 2400 poll --interval 50 --count 3
-check 'a reading takes 140 ms, more than --interval 50: polling as fast as the line allows' \
-    "$work/slow" 's/a reading takes [0-9]* ms/a reading takes 140 ms/'
-
 # The port held by the window.
 mkdir -m 0700 "$work/runtime"
 save_com1 "$work/home" "$terminal"
