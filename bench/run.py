@@ -324,6 +324,12 @@ def main():
     rows += cli_rows
     ratios.append(cli_ratio)
 
+    # 7. gx7140r-cli polling a bus of 10 paced simulated modules at the shortest interval that fits
+    import cli_bus
+    bus_rows, bus_ratio = cli_bus.measure(BUILD, POLL_SECONDS)
+    rows += bus_rows
+    ratios.append(bus_ratio)
+
     width = max(len(k) for k, _ in rows)
     for k, v in rows:
         print(f'{k:<{width}}  {v}')

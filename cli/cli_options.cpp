@@ -2,6 +2,7 @@
 #include "cli_tables.h"
 #include "tcp_address.h"
 
+#include "core/address_list.h"
 #include "core/input_checks.h"
 #include "core/numeric_text.h"
 #include "core/port_mapping.h"
@@ -113,6 +114,22 @@ std::optional<int> baudRate(const QString &option, const QString &text, QString 
     return int(*rate);
 }
 
+// An address list (1,5,9, 3-7) into `target` when the option is given; false, with the message,
+// when it is refused.
+bool readAddresses(const ParsedOptions &options, const QString &name, std::vector<int> &target,
+                   QString &error) {
+    if (!options.isSet(name))
+        return true;
+    const auto list = modbus::parseAddressList(
+        options.value(name).toStdString(), modbus::kLowestModuleAddress, kHighestReachableAddress);
+    if (const auto *problem = std::get_if<modbus::AddressListProblem>(&list)) {
+        error = QStringLiteral("--%1: ").arg(name) + QString::fromStdString(problem->message);
+        return false;
+    }
+    target = std::get<std::vector<int>>(list);
+    return true;
+}
+
 // COMn goes where the window's port list takes it; anything else names a device.
 std::optional<QString> deviceFor(const QString &port, const PortRoute &route, QString &error) {
     if (isTcpAddress(port))
@@ -162,25 +179,19 @@ bool readLine(const ParsedOptions &options, const PortRoute &route, Invocation &
             return false;
         line.baud = *rate;
     }
+    line.echo = options.isSet(QStringLiteral("echo"));
+    if (line.echo && isTcpAddress(line.device)) {
+        error =
+            QStringLiteral("--echo: Modbus TCP gives back no echo; --echo is for a serial line");
+        return false;
+    }
     line.timeoutMs = invocation.command->timeoutMs;
     line.retries = invocation.command->retries;
-    return readWhole(options, QStringLiteral("address"), modbus::kLowestModuleAddress,
-                     kHighestReachableAddress, line.address, error) &&
-           readWhole(options, QStringLiteral("timeout"), 1, kLongestTimeoutMs, line.timeoutMs,
+    if (!readAddresses(options, QStringLiteral("address"), line.addresses, error))
+        return false;
+    return readWhole(options, QStringLiteral("timeout"), 1, kLongestTimeoutMs, line.timeoutMs,
                      error) &&
            readWhole(options, QStringLiteral("retries"), 0, kMostRetries, line.retries, error);
-}
-
-std::optional<int> rangeEnd(const QString &text, QString &error) {
-    const auto number =
-        numeric::parseWholeNumber(text, modbus::kLowestModuleAddress, kHighestReachableAddress);
-    if (const auto *problem = std::get_if<numeric::WholeNumberProblem>(&number)) {
-        error = QStringLiteral("--addresses: ") +
-                numeric::wholeNumberProblemText(text, *problem, modbus::kLowestModuleAddress,
-                                                kHighestReachableAddress);
-        return std::nullopt;
-    }
-    return int(std::get<std::int64_t>(number));
 }
 
 bool readCommand(const ParsedOptions &options, const QStringList &arguments, Invocation &invocation,
@@ -235,8 +246,26 @@ QString commandNames() {
 
 } // namespace
 
+namespace {
+
+// set and set-address change one module: a list of several is refused.
+bool oneModule(const Invocation &invocation, QString &error) {
+    const std::vector<int> &addresses = invocation.line.addresses;
+    if (addresses.size() == 1)
+        return true;
+    error = QStringLiteral("%1 changes one module at a time: --address %2 names %3")
+                .arg(invocation.command->name,
+                     QString::fromStdString(modbus::addressListText(addresses)))
+                .arg(addresses.size());
+    return false;
+}
+
+} // namespace
+
 bool readSetAddress(const ParsedOptions &, const QStringList &arguments, Invocation &invocation,
                     QString &error) {
+    if (!oneModule(invocation, error))
+        return false;
     const QString &text = arguments[0];
     const auto number = numeric::parseWholeNumber(text, modbus::kLowestModuleAddress,
                                                   modbus::kHighestModuleAddress);
@@ -264,6 +293,8 @@ bool readSetAddress(const ParsedOptions &, const QStringList &arguments, Invocat
 // window's conversion makes of it, when that fits a register.
 bool readSet(const ParsedOptions &options, const QStringList &arguments, Invocation &invocation,
              QString &error) {
+    if (!oneModule(invocation, error))
+        return false;
     const QString &name = arguments[0];
     const QString &text = arguments[1];
     invocation.force = options.isSet(QStringLiteral("force"));
@@ -308,6 +339,45 @@ bool readSet(const ParsedOptions &options, const QStringList &arguments, Invocat
     return true;
 }
 
+namespace {
+
+// One part of --until-stable read into `target`; false, with the message, when it is refused.
+bool readStabilityPart(const QString &text, const QString &part, int low, int high, int &target,
+                       QString &error) {
+    const auto number = numeric::parseWholeNumber(text, low, high);
+    if (const auto *problem = std::get_if<numeric::WholeNumberProblem>(&number)) {
+        error = QStringLiteral("--until-stable: %1 ").arg(part) +
+                numeric::wholeNumberProblemText(text, *problem, low, high);
+        return false;
+    }
+    target = int(std::get<std::int64_t>(number));
+    return true;
+}
+
+// --until-stable SPREAD,SECONDS: SPREAD ppm from 0 (a value that does not move at all), SECONDS
+// from 1, digits only.
+bool readStability(const ParsedOptions &options, Invocation &invocation, QString &error) {
+    const QString name = QStringLiteral("until-stable");
+    if (!options.isSet(name))
+        return true;
+    const QString text = options.value(name);
+    const QStringList parts = text.split(u',');
+    if (parts.size() != 2) {
+        error = QStringLiteral("--until-stable: '%1' is not SPREAD,SECONDS").arg(text);
+        return false;
+    }
+    Stability stability;
+    if (!readStabilityPart(parts[0], QStringLiteral("SPREAD"), 0, kWidestSpreadPpm,
+                           stability.spreadPpm, error) ||
+        !readStabilityPart(parts[1], QStringLiteral("SECONDS"), 1, kLongestDurationSeconds,
+                           stability.seconds, error))
+        return false;
+    invocation.untilStable = stability;
+    return true;
+}
+
+} // namespace
+
 bool readPoll(const ParsedOptions &options, const QStringList &, Invocation &invocation,
               QString &error) {
     if (!options.isSet(QStringLiteral("interval"))) {
@@ -330,7 +400,7 @@ bool readPoll(const ParsedOptions &options, const QStringList &, Invocation &inv
         invocation.count = count;
     if (duration > 0)
         invocation.durationSeconds = duration;
-    return true;
+    return readStability(options, invocation, error);
 }
 
 bool readScan(const ParsedOptions &options, const QStringList &, Invocation &invocation,
@@ -352,29 +422,7 @@ bool readScan(const ParsedOptions &options, const QStringList &, Invocation &inv
         if (!invocation.bauds.contains(*rate))
             invocation.bauds << *rate;
     }
-    if (!options.isSet(QStringLiteral("addresses")))
-        return true;
-    const QString range = options.value(QStringLiteral("addresses"));
-    const QStringList ends = range.split(u'-');
-    const QString notARange = QStringLiteral("--addresses: '%1' is not FROM-TO within %2-%3")
-                                  .arg(range)
-                                  .arg(modbus::kLowestModuleAddress)
-                                  .arg(kHighestReachableAddress);
-    if (ends.size() != 2) {
-        error = notARange;
-        return false;
-    }
-    const auto first = rangeEnd(ends[0], error);
-    const auto last = first ? rangeEnd(ends[1], error) : std::nullopt;
-    if (!first || !last)
-        return false;
-    if (*first > *last) {
-        error = notARange;
-        return false;
-    }
-    invocation.firstAddress = *first;
-    invocation.lastAddress = *last;
-    return true;
+    return readAddresses(options, QStringLiteral("addresses"), invocation.scanAddresses, error);
 }
 
 Invocation parseCommandLine(const QStringList &arguments, const PortRoute &route) {

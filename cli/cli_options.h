@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 // The command line of gx7140r-cli, read and checked in full before any port is opened, so that a
 // usage error sends nothing. Pure: where a COMn leads comes in as a function.
@@ -27,6 +28,7 @@ inline constexpr int kDefaultScanRetries = 0; // a missing address costs one tim
 inline constexpr int kLongestTimeoutMs = 60000;
 inline constexpr int kMostRetries = 10;
 inline constexpr int kLongestDurationSeconds = 366 * 24 * 3600;
+inline constexpr int kWidestSpreadPpm = 65535;              // a register's range
 inline const QString kDefaultPort = QStringLiteral("COM1"); // the window's start-up port
 
 // Where and how the exchanges go.
@@ -34,10 +36,26 @@ struct Line {
     QString port;   // as given: COMn or a device
     QString device; // what is opened
     int baud = kDefaultBaudRate;
-    int address = 1;
+    std::vector<int> addresses{1}; // --address: one module, or a bus read in this order
+    int address() const { return addresses.front(); }
     int timeoutMs = kDefaultTimeoutMs; // beyond the exchange's time on the wire
     int retries = kDefaultRetries;
+    bool echo = false; // the line gives back every request before the reply
 };
+
+// poll --until-stable SPREAD,SECONDS
+struct Stability {
+    int spreadPpm = 0;
+    int seconds = 0;
+};
+
+// 1, 2, ... 247
+inline std::vector<int> everyReachableAddress() {
+    std::vector<int> addresses;
+    for (int address = modbus::kLowestModuleAddress; address <= kHighestReachableAddress; ++address)
+        addresses.push_back(address);
+    return addresses;
+}
 
 struct Invocation {
     enum class Action { Run, ShowHelp, ShowVersion, UsageError };
@@ -50,6 +68,7 @@ struct Invocation {
     int intervalMs = 0;
     std::optional<int> count;
     std::optional<int> durationSeconds;
+    std::optional<Stability> untilStable;
     // set-address
     int newAddress = 0;
     // set
@@ -58,8 +77,7 @@ struct Invocation {
     bool force = false;      // --force: written even outside the module's range
     // scan
     QList<int> bauds;
-    int firstAddress = 1;
-    int lastAddress = kHighestReachableAddress;
+    std::vector<int> scanAddresses = everyReachableAddress();
 };
 
 using PortRoute = std::function<QString(int port)>; // COMn -> device

@@ -46,9 +46,12 @@ QList<ExitStatusInfo> exitStatuses() {
         {kExitNoAnswer,
          QStringLiteral("the module did not answer, answered with a Modbus exception or an "
                         "invalid frame, or read back another value (the reason on stderr); poll: "
-                        "a reading failed; scan: no module answered")},
+                        "a reading failed; with a LIST of addresses: a reading of any module "
+                        "failed (the others are read all the same); poll --until-stable: a "
+                        "module did not settle; scan: no module answered")},
         {kExitUsage, QStringLiteral("a usage error: an unknown option, a missing or malformed "
-                                    "value, a value out of range (nothing is sent)")},
+                                    "value, a value out of range, a LIST of addresses for set "
+                                    "or set-address, --echo over Modbus TCP (nothing is sent)")},
         {kExitPort, QStringLiteral("the port could not be opened, is in use by another program "
                                    "(its lock file in /var/lock names it), or vanished")},
         {kExitOutput, QStringLiteral("standard output could not be written (a full disk, a closed "
@@ -112,12 +115,15 @@ const QList<OptionInfo> &optionTable() {
              .arg(Line{}.baud)},
         {QStringLiteral("a"),
          QStringLiteral("address"),
-         QStringLiteral("N"),
+         QStringLiteral("LIST"),
          {},
-         QStringLiteral("the module's address, %1 to %2, libmodbus's RTU range (default %3)")
+         QStringLiteral("the module's address, %1 to %2, libmodbus's RTU range (default %3); "
+                        "for read, poll and address a LIST of modules on one line, read in turn "
+                        "each round, one line each: addresses and ranges separated by commas "
+                        "(1,5,9 or 3-7 or 1,3-7)")
              .arg(modbus::kLowestModuleAddress)
              .arg(kHighestReachableAddress)
-             .arg(Line{}.address)},
+             .arg(Line{}.address())},
         {{},
          QStringLiteral("timeout"),
          QStringLiteral("MS"),
@@ -136,6 +142,14 @@ const QList<OptionInfo> &optionTable() {
              .arg(kMostRetries)
              .arg(kDefaultRetries)
              .arg(kDefaultScanRetries)},
+        {{},
+         QStringLiteral("echo"),
+         {},
+         {},
+         QStringLiteral("the line gives back every request before the reply, as a two-wire "
+                        "RS-485 adapter without echo suppression does: the echo is read, "
+                        "checked against the request and taken off; for a serial line, not "
+                        "Modbus TCP")},
         {QStringLiteral("f"),
          QStringLiteral("format"),
          QStringLiteral("FORMAT"),
@@ -147,17 +161,29 @@ const QList<OptionInfo> &optionTable() {
              .arg(modbus::csvHeader().split(u',').join(QStringLiteral(", ")))},
         {QStringLiteral("l"), QStringLiteral("interval"), QStringLiteral("MS"),
          QStringLiteral("poll"),
-         QStringLiteral("poll: the time from one reading's start to the next")},
+         QStringLiteral("poll: the time from one round's start to the next (a round reads each "
+                        "module once); a round that takes longer is followed at once by the "
+                        "next, and rounds that do not fit are said once on stderr")},
         {{},
          QStringLiteral("count"),
          QStringLiteral("N"),
          QStringLiteral("poll"),
-         QStringLiteral("poll: stop after N readings")},
+         QStringLiteral("poll: stop after N rounds")},
         {{},
          QStringLiteral("duration"),
          QStringLiteral("SECONDS"),
          QStringLiteral("poll"),
          QStringLiteral("poll: stop after SECONDS")},
+        {{},
+         QStringLiteral("until-stable"),
+         QStringLiteral("SPREAD,SECONDS"),
+         QStringLiteral("poll"),
+         QStringLiteral("poll: stop once the concentration of every module stayed within SPREAD "
+                        "ppm (highest minus lowest) over the last SECONDS, with no failed reading "
+                        "among them; a line a module on stderr tells where it settled. When "
+                        "--count or --duration ends first, the same lines tell the spread of "
+                        "those that did not settle, exit status %1")
+             .arg(kExitNoAnswer)},
         {{},
          QStringLiteral("bauds"),
          QStringLiteral("LIST"),
@@ -165,9 +191,9 @@ const QList<OptionInfo> &optionTable() {
          QStringLiteral("scan: the rates to try, separated by commas")},
         {{},
          QStringLiteral("addresses"),
-         QStringLiteral("FROM-TO"),
+         QStringLiteral("LIST"),
          QStringLiteral("scan"),
-         QStringLiteral("scan: the addresses to try")},
+         QStringLiteral("scan: the addresses to try, as --address lists them (FROM-TO, or 1,5,9)")},
         {{},
          QStringLiteral("force"),
          {},

@@ -4,10 +4,13 @@
 #include "interrupts.h"
 #include "module_master.h"
 #include "record_format.h"
+#include "settling.h"
 #include "tcp_address.h"
 
+#include "core/address_list.h"
 #include "core/input_checks.h"
 #include "core/port_access.h"
+#include "core/reply_decoder.h"
 
 #include <QDateTime>
 
@@ -119,7 +122,8 @@ QString portName(const Line &line, bool portFirst) {
 std::unique_ptr<ModuleMaster> openPort(const Invocation &invocation, int baud) {
     const Line &line = invocation.line;
     ModuleMaster::OpenFailure failure;
-    auto master = ModuleMaster::open({line.device, baud, line.timeoutMs, line.retries}, failure);
+    auto master =
+        ModuleMaster::open({line.device, baud, line.timeoutMs, line.retries, line.echo}, failure);
     if (master)
         return master;
     if (failure.inUse)
@@ -160,7 +164,7 @@ int failedReading(const Invocation &invocation, const ModuleMaster::Exchange &re
         return fail(failure);
     complain(failure.reason);
     const modbus::ExchangeRecord record = failedRecord(localNow(), modbus::RequestKind::Measurement,
-                                                       invocation.line.address, failure.reason);
+                                                       invocation.line.address(), failure.reason);
     const QString text =
         formatRecord(withFrames(record, reply), invocation.format, TextLayout::Block);
     if (!text.isEmpty())
@@ -168,29 +172,88 @@ int failedReading(const Invocation &invocation, const ModuleMaster::Exchange &re
     return statusFor(failure);
 }
 
+// One reading of the module at `address`, the measurement or the address read, printed as a
+// line; a failed one prints its reason on stderr (after its time when `timed`) and its rejected
+// record (csv, json). A vanished port is left to the caller.
+ModuleMaster::Exchange readModule(const Invocation &invocation, ModuleMaster &master,
+                                  modbus::RequestKind kind, int address, bool timed) {
+    const bool measurement = kind == modbus::RequestKind::Measurement;
+    const auto reply =
+        measurement ? readMeasurement(master, address) : readAddress(master, address);
+    const QDateTime time = localNow();
+    if (reply.failure && reply.failure->kind == Failure::Kind::PortGone)
+        return reply;
+    modbus::ExchangeRecord record;
+    if (reply.failure) {
+        const QString &reason = reply.failure->reason;
+        complain(timed ? modbus::isoTimestamp(time) + QStringLiteral(": ") + reason : reason);
+        record = failedRecord(time, kind, address, reason);
+    } else {
+        record = measurement ? measurementRecord(time, address, reply.values)
+                             : addressRecord(time, kind, address);
+    }
+    printOut(formatRecord(withFrames(record, reply), invocation.format, TextLayout::Line));
+    return reply;
+}
+
+// Every module of the bus read in turn, each printed as a line: kExitSuccess when every reading
+// was accepted, kExitNoAnswer when one failed (the others are read all the same), kExitPort when
+// the port vanished (at once). Each accepted concentration goes to the settling when there is one.
+int readRound(const Invocation &invocation, ModuleMaster &master, modbus::RequestKind kind,
+              bool timed, Settling *settling = nullptr) {
+    int status = kExitSuccess;
+    for (const int address : invocation.line.addresses) {
+        const auto reply = readModule(invocation, master, kind, address, timed);
+        if (reply.failure && reply.failure->kind == Failure::Kind::PortGone)
+            return fail(*reply.failure);
+        if (reply.failure)
+            status = kExitNoAnswer;
+        if (!settling)
+            continue;
+        if (reply.failure)
+            settling->failed(address);
+        else
+            settling->accepted(address, Clock::now(),
+                               modbus::shownValue(reply.values[modbus::kConcentrationRegister]));
+    }
+    return status;
+}
+
+bool onBus(const Invocation &invocation) {
+    return invocation.line.addresses.size() > 1;
+}
+
 int showMeasurement(const Invocation &invocation, ModuleMaster &master) {
-    const auto reply = readMeasurement(master, invocation.line.address);
+    if (onBus(invocation)) {
+        printOut(recordHeader(invocation.format));
+        return readRound(invocation, master, modbus::RequestKind::Measurement, false);
+    }
+    const int address = invocation.line.address();
+    const auto reply = readMeasurement(master, address);
     if (reply.failure)
         return failedReading(invocation, reply);
-    return printed(
-        invocation,
-        withFrames(measurementRecord(localNow(), invocation.line.address, reply.values), reply));
+    return printed(invocation,
+                   withFrames(measurementRecord(localNow(), address, reply.values), reply));
 }
 
 int showAddress(const Invocation &invocation, ModuleMaster &master) {
-    const auto reply = readAddress(master, invocation.line.address);
+    if (onBus(invocation)) {
+        printOut(recordHeader(invocation.format));
+        return readRound(invocation, master, modbus::RequestKind::AddressRead, false);
+    }
+    const int address = invocation.line.address();
+    const auto reply = readAddress(master, address);
     if (reply.failure)
         return fail(*reply.failure);
-    return printed(invocation,
-                   withFrames(addressRecord(localNow(), modbus::RequestKind::AddressRead,
-                                            invocation.line.address),
-                              reply));
+    return printed(
+        invocation,
+        withFrames(addressRecord(localNow(), modbus::RequestKind::AddressRead, address), reply));
 }
 
 // The change, then the address read at NEW. When the change's echo is lost or spoiled the
 // module may have taken NEW all the same: the read there tells.
 int changeAddress(const Invocation &invocation, ModuleMaster &master) {
-    const int from = invocation.line.address;
+    const int from = invocation.line.address();
     const int to = invocation.newAddress;
     const auto change =
         master.exchange(modbus::Request::addressChange(std::uint8_t(from), std::uint8_t(to)));
@@ -224,7 +287,7 @@ int changeAddress(const Invocation &invocation, ModuleMaster &master) {
 
 int writeSetting(const Invocation &invocation, ModuleMaster &master) {
     const modbus::ModuleField &field = *invocation.field;
-    const int address = invocation.line.address;
+    const int address = invocation.line.address();
     const auto write = master.exchange(modbus::Request::parameterWrite(
         std::uint8_t(address), std::uint16_t(*field.parameter), invocation.value));
     if (write.failure)
@@ -243,43 +306,124 @@ int writeSetting(const Invocation &invocation, ModuleMaster &master) {
                    withFrames(settingRecord(localNow(), address, field, invocation.value), write));
 }
 
-// One reading every interval (start to start; a late one delays the next, it does not crowd
-// it). A failed reading is reported and the polling goes on; a vanished port ends it.
+QString milliseconds(Clock::duration duration) {
+    return QString::number(std::chrono::round<std::chrono::milliseconds>(duration).count());
+}
+
+// Said once, when rounds do not fit the interval: each is followed at once by the next.
+void tellOverrun(const Invocation &invocation, Clock::duration took) {
+    const auto modules = qsizetype(invocation.line.addresses.size());
+    const QString reading = modules > 1
+                                ? QStringLiteral("rounds of %1 readings take %2 ms (%3 ms each)")
+                                      .arg(modules)
+                                      .arg(milliseconds(took), milliseconds(took / modules))
+                                : QStringLiteral("a reading takes %1 ms").arg(milliseconds(took));
+    complain(reading + QStringLiteral(", more than --interval %1: polling as fast as the line "
+                                      "allows")
+                           .arg(invocation.intervalMs));
+}
+
+QString seconds(Clock::duration duration) {
+    return QString::number(std::chrono::duration<double>(duration).count(), 'f', 1);
+}
+
+// Where each module settled, or why it did not; kExitSuccess when every one settled.
+int tellSettling(const Invocation &invocation, const Settling &settling) {
+    const Stability &wanted = *invocation.untilStable;
+    for (const int address : invocation.line.addresses) {
+        const Settling::State state = settling.state(address);
+        const QString module = QStringLiteral("address %1 ").arg(address);
+        if (state.settled)
+            complain(module + QStringLiteral("settled at %1 ppm: spread %2 ppm over the last %3 s")
+                                  .arg(*state.last)
+                                  .arg(state.spread)
+                                  .arg(wanted.seconds));
+        else if (!state.last)
+            complain(module + QStringLiteral("did not settle: its last reading failed"));
+        else if (state.covered)
+            complain(module + QStringLiteral("did not settle: spread %1 ppm over the last %2 s, "
+                                             "more than %3 (last %4 ppm)")
+                                  .arg(state.spread)
+                                  .arg(wanted.seconds)
+                                  .arg(wanted.spreadPpm)
+                                  .arg(*state.last));
+        else
+            complain(module + QStringLiteral("did not settle: spread %1 ppm over %2 s of "
+                                             "readings, not yet %3 s (last %4 ppm)")
+                                  .arg(state.spread)
+                                  .arg(seconds(state.span))
+                                  .arg(wanted.seconds)
+                                  .arg(*state.last));
+    }
+    return settling.allSettled() ? kExitSuccess : kExitNoAnswer;
+}
+
+// One round every interval, start to start: every module in turn, a line each. A round that
+// takes longer than the interval is followed at once by the next, never by two to catch up; two
+// such rounds in a row (the rounds do not fit, rather than the machine or a module was slow
+// once) are said once on stderr. A failed reading is reported and the polling goes on; a vanished
+// port ends it. With --until-stable it ends as soon as every module settled.
 int poll(const Invocation &invocation, ModuleMaster &master) {
     std::optional<Clock::time_point> end;
     if (invocation.durationSeconds)
         end = Clock::now() + std::chrono::seconds(*invocation.durationSeconds);
+    std::optional<Settling> settling;
+    if (invocation.untilStable)
+        settling.emplace(invocation.untilStable->spreadPpm,
+                         std::chrono::seconds(invocation.untilStable->seconds),
+                         invocation.line.addresses);
     printOut(recordHeader(invocation.format));
+    const auto interval = std::chrono::milliseconds(invocation.intervalMs);
     bool allRead = true;
+    bool lastOverran = false;
+    bool overrunTold = false;
     auto due = Clock::now();
-    const int address = invocation.line.address;
-    for (int readings = 0; !invocation.count || readings < *invocation.count; ++readings) {
+    for (int rounds = 0; !invocation.count || rounds < *invocation.count; ++rounds) {
         std::this_thread::sleep_until(end ? std::min(due, *end) : due);
         if (end && Clock::now() >= *end)
             break;
-        due += std::chrono::milliseconds(invocation.intervalMs);
-        const auto reply = readMeasurement(master, address);
-        const QDateTime time = localNow();
-        due = std::max(due, Clock::now());
-        if (!reply.failure) {
-            printOut(formatRecord(withFrames(measurementRecord(time, address, reply.values), reply),
-                                  invocation.format, TextLayout::Line));
-            continue;
+        const auto start = Clock::now();
+        due += interval;
+        const int status = readRound(invocation, master, modbus::RequestKind::Measurement, true,
+                                     settling ? &*settling : nullptr);
+        if (status == kExitPort)
+            return status;
+        allRead = allRead && status == kExitSuccess;
+        if (settling && settling->allSettled())
+            return tellSettling(invocation, *settling);
+        const auto now = Clock::now();
+        const bool overran = now - start > interval;
+        if (overran && lastOverran && !overrunTold) {
+            tellOverrun(invocation, now - start);
+            overrunTold = true;
         }
-        if (reply.failure->kind == Failure::Kind::PortGone)
-            return fail(*reply.failure);
-        allRead = false;
-        complain(modbus::isoTimestamp(time) + QStringLiteral(": ") + reply.failure->reason);
-        printOut(formatRecord(withFrames(failedRecord(time, modbus::RequestKind::Measurement,
-                                                      address, reply.failure->reason),
-                                         reply),
-                              invocation.format, TextLayout::Line));
+        lastOverran = overran;
+        due = std::max(due, now);
     }
+    if (settling)
+        return tellSettling(invocation, *settling);
     return allRead ? kExitSuccess : kExitNoAnswer;
 }
 
+// "1-5,9": the addresses as --address takes them back.
+QString addressListText(const std::vector<int> &addresses) {
+    return QString::fromStdString(modbus::addressListText(addresses));
+}
+
+// "found 3 modules: --baud 9600 --address 1,5,9", to be given back to the command line as it is.
+void tellFound(const std::vector<int> &found, std::optional<int> baud) {
+    QString options = QStringLiteral("--address ") + addressListText(found);
+    if (baud)
+        options.prepend(QStringLiteral("--baud %1 ").arg(*baud));
+    complain(QStringLiteral("found %1 %2: %3")
+                 .arg(found.size())
+                 .arg(found.size() == 1 ? QStringLiteral("module") : QStringLiteral("modules"),
+                      options));
+}
+
 // Every address at every rate: a module counts as found when it answers the address read with a
-// valid reply or a Modbus exception.
+// valid reply or a Modbus exception. Each rate that found modules ends with a line on stderr that
+// names them as options for the command line.
 int scan(const Invocation &invocation) {
     const bool showProgress = isatty(STDERR_FILENO);
     const auto clearProgress = [&] {
@@ -289,20 +433,21 @@ int scan(const Invocation &invocation) {
     };
     // A Modbus TCP port has no baud rate: one pass, and no rate printed.
     const bool tcp = isTcpAddress(invocation.line.device);
+    const QString scanned = addressListText(invocation.scanAddresses);
     printOut(scanHeader(invocation.format, !tcp));
-    int found = 0;
+    bool anyFound = false;
     for (const int baud : invocation.bauds) {
         const auto master = openPort(invocation, baud);
         if (!master)
             return kExitPort;
-        for (int address = invocation.firstAddress; address <= invocation.lastAddress; ++address) {
+        std::vector<int> found;
+        for (const int address : invocation.scanAddresses) {
             if (showProgress) {
-                writeAll(STDERR_FILENO, QStringLiteral("\rscanning at %1 baud: address %2 of "
-                                                       "%3-%4\033[K")
-                                            .arg(baud)
-                                            .arg(address)
-                                            .arg(invocation.firstAddress)
-                                            .arg(invocation.lastAddress));
+                writeAll(STDERR_FILENO,
+                         QStringLiteral("\rscanning at %1 baud: address %2 of %3\033[K")
+                             .arg(baud)
+                             .arg(address)
+                             .arg(scanned));
                 setProgressShown(true);
             }
             const auto failure = readAddress(*master, address).failure;
@@ -314,15 +459,16 @@ int scan(const Invocation &invocation) {
                 clearProgress();
                 printOut(formatFind(address, tcp ? std::nullopt : std::optional(baud),
                                     invocation.format));
-                ++found;
+                found.push_back(address);
             }
         }
+        clearProgress();
+        if (!found.empty())
+            tellFound(found, tcp ? std::nullopt : std::optional(baud));
+        anyFound = anyFound || !found.empty();
     }
-    clearProgress();
-    if (found == 0) {
-        complain(QStringLiteral("no module answered at addresses %1-%2")
-                     .arg(invocation.firstAddress)
-                     .arg(invocation.lastAddress));
+    if (!anyFound) {
+        complain(QStringLiteral("no module answered at addresses %1").arg(scanned));
         return kExitNoAnswer;
     }
     return kExitSuccess;
@@ -338,7 +484,8 @@ const QList<CommandInfo> &commandTable() {
         {QStringLiteral("read"),
          {},
          {},
-         QStringLiteral("read one measurement and print every decoded field"),
+         QStringLiteral("read one measurement and print every decoded field; with a LIST of "
+                        "addresses, one line per module as poll prints them"),
          nullptr,
          showMeasurement,
          nullptr},
@@ -346,8 +493,8 @@ const QList<CommandInfo> &commandTable() {
          QStringLiteral("--interval MS [--count N | --duration SECONDS]"),
          {},
          QStringLiteral("read every MS milliseconds (%1 to %2), one reading per line with an ISO "
-                        "8601 timestamp: N readings, for SECONDS (at most %3), or until "
-                        "interrupted")
+                        "8601 timestamp: N rounds, for SECONDS (at most %3), until settled "
+                        "(--until-stable), or until interrupted")
              .arg(modbus::kShortestPollInterval)
              .arg(modbus::kLongestPollInterval)
              .arg(kLongestDurationSeconds),
@@ -357,7 +504,8 @@ const QList<CommandInfo> &commandTable() {
         {QStringLiteral("address"),
          {},
          {},
-         QStringLiteral("read the address of the module that answers at --address"),
+         QStringLiteral("read the address of the module that answers at --address (of each, "
+                        "with a LIST)"),
          nullptr,
          showAddress,
          nullptr},
@@ -388,11 +536,13 @@ const QList<CommandInfo> &commandTable() {
          writeSetting,
          nullptr},
         {QStringLiteral("scan"),
-         QStringLiteral("[--bauds LIST] [--addresses FROM-TO]"),
+         QStringLiteral("[--bauds LIST] [--addresses LIST]"),
          {},
-         QStringLiteral("find every module that answers: at each rate of LIST (default %1), each "
-                        "address FROM to TO (default %2-%3); prints the address and baud rate of "
-                        "each find as it happens, progress on stderr when that is a terminal")
+         QStringLiteral("find every module that answers: at each rate of --bauds (default %1), "
+                        "each address of --addresses (default %2-%3); prints the address and baud "
+                        "rate of each find as it happens, progress on stderr when that is a "
+                        "terminal, and for each rate that found any a last line on stderr that "
+                        "names them as options: found 3 modules: --baud 9600 --address 1,5,9")
              .arg(baudRateList(QStringLiteral(","), QStringLiteral(",")))
              .arg(modbus::kLowestModuleAddress)
              .arg(kHighestReachableAddress),

@@ -46,8 +46,17 @@ Failure::Kind kindOf(int error) {
     return Failure::Kind::InvalidReply;
 }
 
-QString reasonFor(int error, int address, std::int64_t timeoutUs, int tries,
+// What one exchange came to: an errno as libmodbus sets it (0: accepted) and, for an invalid reply
+// libmodbus has no errno of its own for, what was wrong in words.
+struct Outcome {
+    int error = 0;
+    QString problem;
+    bool final = false; // trying again cannot help
+};
+
+QString reasonFor(const Outcome &outcome, int address, std::int64_t timeoutUs, int tries,
                   const QString &device) {
+    const int error = outcome.error;
     const QString triesNote = tries > 1 ? QStringLiteral(" (%1 tries)").arg(tries) : QString();
     switch (kindOf(error)) {
     case Failure::Kind::NoReply:
@@ -72,8 +81,9 @@ QString reasonFor(int error, int address, std::int64_t timeoutUs, int tries,
     case Failure::Kind::InvalidReply:
         break;
     }
-    const QString what = error == EMBBADCRC ? QStringLiteral("CRC mismatch")
-                                            : QString::fromLocal8Bit(modbus_strerror(error));
+    const QString what = !outcome.problem.isEmpty() ? outcome.problem
+                         : error == EMBBADCRC       ? QStringLiteral("CRC mismatch")
+                                              : QString::fromLocal8Bit(modbus_strerror(error));
     return QStringLiteral("invalid reply from address %1: %2").arg(address).arg(what) + triesNote;
 }
 
@@ -165,6 +175,20 @@ int errorFor(const modbus::ReplyCheck &check) {
     return EMBBADDATA;
 }
 
+// The echo's two verdicts in the core's words, which name --echo. A read's request given back by
+// a line the master was not told echoes is final: the next try's echo would come as well, after
+// what is left of this one's reply.
+Outcome outcomeOf(const modbus::Request &request, const modbus::ReplyCheck &check) {
+    switch (check.verdict) {
+    case modbus::ReplyVerdict::EchoOfRequest:
+        return {EMBBADDATA, modbus::replyProblem(request, check), true};
+    case modbus::ReplyVerdict::EchoDiffers:
+        return {EMBBADDATA, modbus::replyProblem(request, check), false};
+    default:
+        return {errorFor(check), {}, false};
+    }
+}
+
 bool stillComing(const modbus::ReplyCheck &check) {
     return check.verdict == modbus::ReplyVerdict::NothingReceived ||
            check.verdict == modbus::ReplyVerdict::CutShort;
@@ -190,6 +214,14 @@ ModuleMaster::Try ModuleMaster::tryOnce(const modbus::Request &request,
     }
     if (!send(bytes, result))
         return result;
+    if (settings_.echo) {
+        // The echo takes the request's time on the wire; the reply's time starts after it.
+        const auto echoTime =
+            std::chrono::milliseconds(settings_.timeoutMs) +
+            std::chrono::microseconds(wireTimeMicroseconds(int(bytes.size()), settings_.baud));
+        if (!takeEcho(bytes, std::chrono::steady_clock::now() + echoTime, result))
+            return result;
+    }
     receive(request, std::chrono::steady_clock::now() + timeout, result);
     return result;
 }
@@ -229,35 +261,53 @@ modbus::ReplyCheck ModuleMaster::check(const modbus::Request &request, QByteArra
     }
 }
 
+bool ModuleMaster::readMore(std::chrono::steady_clock::time_point deadline, Try &result) {
+    const int socket = modbus_get_socket(context_);
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+        return false;
+    pollfd readable{socket, POLLIN, 0};
+    const int ready = ::poll(&readable, 1, int(left.count()));
+    if (ready < 0 && errno != EINTR) {
+        result.lineError = errno;
+        return false;
+    }
+    if (ready <= 0)
+        return true;
+    char chunk[MODBUS_MAX_ADU_LENGTH];
+    const ssize_t got = ::read(socket, chunk, sizeof chunk);
+    if (got > 0) {
+        result.received.append(chunk, got);
+    } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+        // A terminal or connection that hung up reads as the end; libmodbus told ECONNRESET.
+        result.lineError = got == 0 ? ECONNRESET : errno;
+        return false;
+    }
+    return true;
+}
+
+bool ModuleMaster::takeEcho(const QByteArray &sent, std::chrono::steady_clock::time_point deadline,
+                            Try &result) {
+    while (result.received.size() < sent.size() && sent.startsWith(result.received) &&
+           readMore(deadline, result)) {
+    }
+    if (result.lineError)
+        return false;
+    if (!result.received.startsWith(sent)) {
+        result.check = modbus::ReplyCheck{};
+        result.check.verdict = modbus::ReplyVerdict::EchoDiffers;
+        return false;
+    }
+    result.received.remove(0, sent.size());
+    return true;
+}
+
 void ModuleMaster::receive(const modbus::Request &request,
                            std::chrono::steady_clock::time_point deadline, Try &result) {
-    const int socket = modbus_get_socket(context_);
-    for (;;) {
+    do {
         result.check = check(request, result.received);
-        if (!stillComing(result.check))
-            return;
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return;
-        pollfd readable{socket, POLLIN, 0};
-        const int ready = ::poll(&readable, 1, int(left.count()));
-        if (ready < 0 && errno != EINTR) {
-            result.lineError = errno;
-            return;
-        }
-        if (ready <= 0)
-            continue;
-        char chunk[MODBUS_MAX_ADU_LENGTH];
-        const ssize_t got = ::read(socket, chunk, sizeof chunk);
-        if (got > 0) {
-            result.received.append(chunk, got);
-        } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
-            // A terminal or connection that hung up reads as the end; libmodbus told ECONNRESET.
-            result.lineError = got == 0 ? ECONNRESET : errno;
-            return;
-        }
-    }
+    } while (stillComing(result.check) && readMore(deadline, result));
 }
 
 // The frame the check found: RTU with its CRC; over TCP from the unit id on, without the MBAP
@@ -278,21 +328,23 @@ ModuleMaster::Exchange ModuleMaster::exchange(const modbus::Request &request) {
         tcp_ ? modbus::byteArrayOf(request.header()) : modbus::byteArrayOf(request.rtu());
     transactionIds_.clear();
     int tries = 0;
-    int error = 0;
+    Outcome outcome;
     do {
         ++tries;
         const Try result = tryOnce(request, std::chrono::microseconds(timeoutUs));
         exchange.reply = frameOf(result);
-        error = result.lineError ? result.lineError : errorFor(result.check);
-        if (error == 0) {
+        outcome = result.lineError ? Outcome{result.lineError, {}, false}
+                                   : outcomeOf(request, result.check);
+        if (outcome.error == 0) {
             if (request.asksForRegisters())
                 exchange.values = modbus::ReplyFrame(modbus::bytesOf(exchange.reply)).registers();
             return exchange;
         }
-    } while (tries <= settings_.retries && (kindOf(error) == Failure::Kind::NoReply ||
-                                            kindOf(error) == Failure::Kind::InvalidReply));
-    exchange.failure = Failure{
-        kindOf(error), reasonFor(error, request.slave(), timeoutUs, tries, settings_.device)};
+    } while (tries <= settings_.retries && !outcome.final &&
+             (kindOf(outcome.error) == Failure::Kind::NoReply ||
+              kindOf(outcome.error) == Failure::Kind::InvalidReply));
+    exchange.failure = Failure{kindOf(outcome.error), reasonFor(outcome, request.slave(), timeoutUs,
+                                                                tries, settings_.device)};
     return exchange;
 }
 

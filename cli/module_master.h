@@ -26,7 +26,9 @@ struct Failure {
 
 // The Modbus RTU master on one serial line: libmodbus, with its CRC, length, address and function
 // checks. A reply must be whole within the timeout plus the exchange's time on the wire. No reply
-// or an invalid one is tried again `retries` times; an exception reply or a vanished port is final.
+// or an invalid one is tried again `retries` times; an exception reply, a read request the line
+// gave back (an echo the master was not told of) or a vanished port is final. On a line that
+// gives back every request (`echo`), the request's echo is read and checked first, then the reply.
 class ModuleMaster {
 public:
     struct Settings {
@@ -34,6 +36,7 @@ public:
         int baud = kDefaultBaudRate;
         int timeoutMs = 200;
         int retries = 1;
+        bool echo = false; // the line gives back each request before the reply (serial only)
     };
     struct OpenFailure {
         bool inUse = false; // another program holds the port's lock
@@ -63,13 +66,20 @@ private:
     // What one try found: the check of the bytes received, or the line's failure (errno).
     struct Try {
         modbus::ReplyCheck check;
-        QByteArray received;
+        QByteArray received; // after the echo, when the line gives one back
         int lineError = 0;
     };
 
     ModuleMaster(modbus_t *context, Settings settings, std::unique_ptr<PortLock> lock);
     Try tryOnce(const modbus::Request &request, std::chrono::microseconds timeout);
     bool send(const QByteArray &bytes, Try &result);
+    // Reads the echo of `sent` and takes it off the bytes received; false when the line failed or
+    // gave back other bytes (or too few) by the deadline (the check's verdict EchoDiffers).
+    bool takeEcho(const QByteArray &sent, std::chrono::steady_clock::time_point deadline,
+                  Try &result);
+    // Waits for more bytes until the deadline at most and adds them to the try's; false when the
+    // line failed or the deadline passed.
+    bool readMore(std::chrono::steady_clock::time_point deadline, Try &result);
     // Reads until the check finds more than the start of a reply, the line fails, or the deadline.
     void receive(const modbus::Request &request, std::chrono::steady_clock::time_point deadline,
                  Try &result);

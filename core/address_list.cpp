@@ -75,4 +75,22 @@ std::variant<std::vector<int>, AddressListProblem> parseAddressList(std::string_
     }
 }
 
+std::string addressListText(const std::vector<int> &addresses) {
+    std::string text;
+    for (std::size_t first = 0; first < addresses.size();) {
+        std::size_t last = first;
+        while (last + 1 < addresses.size() && addresses[last + 1] == addresses[last] + 1)
+            ++last;
+        if (last - first < 2)
+            last = first; // one or two: named one by one
+        if (!text.empty())
+            text += ',';
+        text += std::to_string(addresses[first]);
+        if (last > first)
+            text += '-' + std::to_string(addresses[last]);
+        first = last + 1;
+    }
+    return text;
+}
+
 } // namespace modbus

@@ -25,4 +25,8 @@ std::variant<std::vector<int>, AddressListProblem>
 parseAddressList(std::string_view text, int low = kLowestModuleAddress,
                  int high = kHighestLibmodbusAddress);
 
+// The list as parseAddressList takes it back, in the same order: a run of three or more
+// consecutive addresses as a range ("1-5,9,11,12").
+std::string addressListText(const std::vector<int> &addresses);
+
 } // namespace modbus

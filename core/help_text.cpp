@@ -19,7 +19,8 @@ QString wrapped(const QString &text, int indent) {
 
 QString entry(const QString &term, const QString &description, int column) {
     const QString head = QStringLiteral("  ") + term;
-    if (head.size() + 1 > column)
+    // Two blanks at least between them: help2man takes a single blank as part of the term.
+    if (head.size() + 2 > column)
         return head + u'\n' + wrapped(description, column);
     return head.leftJustified(column) + wrapped(description, column).mid(column);
 }

@@ -13,7 +13,7 @@ inline constexpr int kWidth = 79;
 QString wrapped(const QString &text, int indent);
 
 // "  term                 description": the description wrapped under itself from column
-// `column`; a term too long for its column gets a line of its own.
+// `column`; a term that leaves fewer than two blanks before it gets a line of its own.
 QString entry(const QString &term, const QString &description, int column);
 
 } // namespace help

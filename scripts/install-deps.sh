@@ -19,8 +19,9 @@ build_packages=(
     fonts-wqy-zenhei
     xvfb xauth at-spi2-core python3-pyatspi
     dpkg-dev help2man man-db lintian appstream desktop-file-utils
-    # the end-to-end tests of RTU over TCP and of feeding an MQTT broker
-    socat mosquitto mosquitto-clients
+    # the end-to-end tests of RTU over TCP, of feeding an MQTT broker and of a bus served by
+    # another Modbus implementation
+    socat mosquitto mosquitto-clients python3-pymodbus
 )
 run_packages=(xvfb xauth)
 

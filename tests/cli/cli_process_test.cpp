@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -145,6 +146,35 @@ QMap<QString, QString> valuesOf(const QString &out, const QString &format) {
     return values;
 }
 
+// Steady modules at these addresses on one terminal.
+sim::Options bus(std::vector<int> slaves) {
+    sim::Options options = SimRunner::steadyOptions();
+    options.slaves = std::move(slaves);
+    return options;
+}
+
+// The rows of a csv output, without the header, as fields.
+QList<QStringList> csvRows(const QString &out) {
+    QList<QStringList> rows;
+    for (const QString &line : out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).mid(1))
+        rows << csvFields(line);
+    return rows;
+}
+constexpr int kCsvStatus = 5;
+constexpr int kCsvFirstRegister = 6;
+const int kCsvAddress = int(csvFields(modbus::csvHeader()).indexOf(QStringLiteral("address")));
+const int kCsvNote = kCsvAddress + 1;
+
+// A row of an accepted measurement holds the module's registers, each field as the module has it.
+bool holdsRegisters(const QStringList &row, const std::array<std::uint16_t, 10> &registers) {
+    for (const modbus::ModuleField &field : modbus::kModuleFields) {
+        if (row.value(kCsvFirstRegister + field.address) !=
+            QString::number(registers[std::size_t(field.address)]))
+            return false;
+    }
+    return true;
+}
+
 sim::Options withFault(sim::Fault fault, int every = 1) {
     sim::Options options = SimRunner::steadyOptions();
     options.fault = fault;
@@ -184,6 +214,13 @@ private slots:
     void lostAddressChangeEchoIsCheckedAtTheNewAddress();
     void interruptEndsAnExchangeAtOnce_data();
     void interruptEndsAnExchangeAtOnce();
+    void busReadsEachModuleInTurn_data();
+    void busReadsEachModuleInTurn();
+    void aLateRoundIsNotCaughtUp();
+    void pollUntilStable_data();
+    void pollUntilStable();
+    void echo_data();
+    void echo();
     void usageErrors_data();
     void usageErrors();
     void usageErrorsSentNothing();
@@ -304,6 +341,7 @@ void CliProcessTest::scanFindsTheModuleAtItsRateAmongSilence() {
     const Run run = runOn(sim, {"--format", "csv", "scan", "--addresses", "14-19"});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, QStringLiteral("address,baud\r\n17,4800\r\n"));
+    QCOMPARE(run.err, QStringLiteral("gx7140r-cli: found 1 module: --baud 4800 --address 17\n"));
     QCOMPARE(sim.module().requestsAnswered(), 1);
     QCOMPARE(runOn(sim, {"scan", "--bauds", "9600", "--addresses", "14-19"}).exitCode, 1);
 }
@@ -570,6 +608,186 @@ void CliProcessTest::interruptEndsAnExchangeAtOnce() {
     QCOMPARE(sim.module().requestsSeen(), 1);
 }
 
+// A bus of two modules and an address no module answers at, read in the order listed: a row
+// for each, the silent one rejected with its reason (on stderr as well), the others' registers
+// exactly; exit status 1. A poll whose rounds never fit says so once and doubles none.
+void CliProcessTest::busReadsEachModuleInTurn_data() {
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("rounds");
+    QTest::newRow("read") << QStringList{"read"} << "measurement" << 1;
+    QTest::newRow("poll, rounds that never fit the interval")
+        << QStringList{"poll", "--interval", "50", "--count", "3"} << "measurement" << 3;
+    QTest::newRow("address") << QStringList{"address"} << "address-read" << 1;
+}
+
+void CliProcessTest::busReadsEachModuleInTurn() {
+    QFETCH(QStringList, command);
+    QFETCH(QString, kind);
+    QFETCH(int, rounds);
+    SimRunner sim(bus({5, 1}));
+    QVERIFY(sim.ok());
+    sim.module().setRegister(4, 3000, 1); // the module at 1: a range of its own
+    const Run run = runOn(
+        sim, QStringList{"--address", "1,3,5", "--retries", "0", "--format", "csv"} + command);
+    QCOMPARE(run.exitCode, 1);
+    const QList<QStringList> rows = csvRows(run.out);
+    QCOMPARE(rows.size(), 3 * rounds);
+    const std::size_t moduleAt[] = {0, 1, 0, 0, 0, 0}; // by address: 1 is the second module
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QStringList &row = rows[i];
+        const int address = QList<int>{1, 3, 5}[i % 3];
+        QCOMPARE(row.value(kCsvAddress), QString::number(address));
+        QCOMPARE(row.value(2), kind);
+        if (address == 3) {
+            QCOMPARE(row.value(kCsvStatus), QStringLiteral("rejected"));
+            QVERIFY2(row.value(kCsvNote).startsWith("no reply from address 3 within"),
+                     qPrintable(row.join(u',')));
+            continue;
+        }
+        QCOMPARE(row.value(kCsvStatus), QStringLiteral("accepted"));
+        if (kind == u"measurement")
+            QVERIFY2(holdsRegisters(row, sim.module().registers(moduleAt[address])),
+                     qPrintable(row.join(u',')));
+    }
+    QCOMPARE(run.err.count(QStringLiteral("no reply from address 3 within")), rounds);
+    QCOMPARE(sim.module().requestsSeen(), 2 * rounds); // no round doubled
+    // A poll's rounds take 234 ms and more (the silent address): said once, with the figures.
+    static const QRegularExpression overrun(
+        QStringLiteral("^gx7140r-cli: rounds of 3 readings take \\d+ ms \\(\\d+ ms each\\), "
+                       "more than --interval 50: polling as fast as the line allows$"),
+        QRegularExpression::MultilineOption);
+    QCOMPARE(run.err.count(overrun), rounds > 1 ? 1 : 0);
+    QCOMPARE(run.err.count(u'\n'), rounds + (rounds > 1 ? 1 : 0));
+}
+
+// Two modules every 1000 ms, both silent in the third round (1.2 s each): that round does not
+// fit; the fourth starts when it ends and the fifth an interval after the fourth, not at once to
+// catch up. Once is not said: the interval fits the bus. Only lower bounds of time are checked: a
+// slow machine makes the gaps longer, never shorter.
+void CliProcessTest::aLateRoundIsNotCaughtUp() {
+    sim::Options options = bus({1, 2});
+    options.fault = sim::Fault::Silence;
+    options.faultEvery = 3;
+    SimRunner sim(options);
+    QVERIFY(sim.ok());
+    const Run run = runOn(sim, {"--address", "1,2", "--retries", "0", "--timeout", "1200",
+                                "--format", "csv", "poll", "--interval", "1000", "--count", "5"});
+    QCOMPARE(run.exitCode, 1);
+    const QList<QStringList> rows = csvRows(run.out);
+    QCOMPARE(rows.size(), 10);
+    QStringList statuses;
+    for (const QStringList &row : rows)
+        statuses << row.value(kCsvStatus).left(1);
+    QCOMPARE(statuses.join(QString()), QStringLiteral("aaaarraaaa"));
+    QCOMPARE(sim.module().requestsSeen(), 10);
+    QCOMPARE(run.err.count(u'\n'), 2); // the two silent readings
+    const auto startOfRound = [&rows](int round) {
+        return QDateTime::fromString(rows[2 * (round - 1)].value(0), Qt::ISODateWithMs);
+    };
+    QVERIFY(startOfRound(3).msecsTo(startOfRound(4)) >= 1200); // its second silent reading
+    QVERIFY(startOfRound(4).msecsTo(startOfRound(5)) >= 500);
+}
+
+void CliProcessTest::pollUntilStable_data() {
+    QTest::addColumn<bool>("drift");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("line"); // for each module, %1 its address, %2 its concentration
+    QTest::newRow("steady modules settle")
+        << false << 0 << "address %1 settled at %2 ppm: spread 0 ppm over the last 1 s";
+    QTest::newRow("drifting modules do not, within the count")
+        << true << 1
+        << "address %1 did not settle: spread [1-9]\\d* ppm over the last 1 s, more than 0 "
+           "\\(last \\d+ ppm\\)";
+}
+
+// Two modules every 100 ms until each stayed within 0 ppm for a second: steady ones settle and
+// end the poll at once, drifting ones (their jitter alone moves them) have not when the 15
+// rounds are up. One line a module on stderr.
+void CliProcessTest::pollUntilStable() {
+    QFETCH(bool, drift);
+    QFETCH(int, exitCode);
+    QFETCH(QString, line);
+    sim::Options options = bus({1, 2});
+    options.drift = drift;
+    SimRunner sim(options);
+    QVERIFY(sim.ok());
+    const Run run = runOn(sim, {"--address", "1,2", "--format", "json", "poll", "--interval", "100",
+                                "--count", "15", "--until-stable", "0,1"});
+    QCOMPARE(run.exitCode, exitCode);
+    // One line a module (a busy machine may add that the rounds do not fit the interval).
+    const QStringList lines =
+        run.err.split(u'\n', Qt::SkipEmptyParts).filter(QStringLiteral("gx7140r-cli: address "));
+    QCOMPARE(lines.size(), 2);
+    for (int module = 0; module < 2; ++module) {
+        const QString expected =
+            QString(line)
+                .replace("%1", QString::number(module + 1))
+                .replace("%2", QString::number(sim.module().registers(std::size_t(module))[0]));
+        QVERIFY2(
+            QRegularExpression("^gx7140r-cli: " + expected + "$").match(lines[module]).hasMatch(),
+            qPrintable(lines[module]));
+    }
+    const int readings = int(run.out.count(u'\n'));
+    QVERIFY(drift ? readings == 30 : readings < 30);
+}
+
+void CliProcessTest::echo_data() {
+    QTest::addColumn<bool>("lineEchoes");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<int>("requestsSeen");
+    const auto row = [](const char *name, bool lineEchoes, QStringList arguments, int exitCode,
+                        const char *err, int requestsSeen) {
+        QTest::newRow(name) << lineEchoes << arguments << exitCode << QString(err) << requestsSeen;
+    };
+    row("--echo, a bus read", true, {"--echo", "--address", "1,5", "--format", "csv", "read"}, 0,
+        "", 2);
+    row("--echo, a setting written and read back", true,
+        {"--echo", "--address", "5", "set", "range-high", "3000"}, 0, "", 2);
+    row("a measurement read given back", true, {"read"}, 1,
+        "invalid reply from address 1: the line gives back what was sent: start with --echo", 1);
+    row("an address read given back", true, {"--address", "5", "address"}, 1,
+        "invalid reply from address 5: the line gives back what was sent: start with --echo", 1);
+    row("--echo on a line that does not echo", false, {"--echo", "--retries", "0", "read"}, 1,
+        "invalid reply from address 1: the line did not give back what was sent: start without "
+        "--echo",
+        1);
+}
+
+// A line that gives back every request (gx7140r-sim --echo): with --echo the echo is taken off
+// and the replies read as from any line; without it a read names --echo and is not tried again.
+// --echo on a line that gives nothing back names that too.
+void CliProcessTest::echo() {
+    QFETCH(bool, lineEchoes);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, err);
+    QFETCH(int, requestsSeen);
+    sim::Options options = bus({1, 5});
+    options.echo = lineEchoes;
+    SimRunner sim(options);
+    QVERIFY(sim.ok());
+    sim.module().setRegister(4, 2500, 1);
+    const Run run = runOn(sim, arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.err, err.isEmpty() ? QString() : "gx7140r-cli: " + err + "\n");
+    QCOMPARE(sim.module().requestsSeen(), requestsSeen);
+    if (arguments.contains("set"))
+        QCOMPARE(sim.module().registers(1)[4], 3000);
+    if (arguments.contains("csv")) {
+        const QList<QStringList> rows = csvRows(run.out);
+        QCOMPARE(rows.size(), 2);
+        for (int module = 0; module < 2; ++module) {
+            QVERIFY(holdsRegisters(rows[module], sim.module().registers(std::size_t(module))));
+            // the module's reply alone
+            QCOMPARE(rows[module].value(4).left(8),
+                     QStringLiteral("0%1 03 14").arg(module ? 5 : 1));
+        }
+    }
+}
+
 // The messages are a unit table (cli_unit_test); these rows check that the program is wired to
 // it: status 2 and the message for an option, a command's argument and a refused setting.
 void CliProcessTest::usageErrors_data() {
@@ -577,6 +795,9 @@ void CliProcessTest::usageErrors_data() {
     QTest::addColumn<QString>("message");
     QTest::newRow("address 248") << QStringList{"-a", "248", "read"}
                                  << "--address: '248' is out of range (1 to 247)";
+    QTest::newRow("set-address on a bus") << QStringList{"-a", "1,2", "set-address", "17"}
+                                          << "set-address changes one module at a time: "
+                                             "--address 1,2 names 2";
     QTest::newRow("range-high 25000")
         << QStringList{"set", "range-high", "25000"}
         << "set: range-high 25000 is outside the module's range 1000 to 20000; --force writes "

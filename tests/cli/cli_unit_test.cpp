@@ -3,7 +3,9 @@
 #include "cli_tables.h"
 #include "interrupts.h"
 #include "record_format.h"
+#include "settling.h"
 
+#include "core/address_list.h"
 #include "core/help_text.h"
 #include "core/input_checks.h"
 #include "core/whole_number.h"
@@ -23,6 +25,13 @@ static void PrintTo(const QString &text, std::ostream *out) {
 
 namespace {
 
+QString joined(const std::vector<int> &numbers) {
+    QStringList words;
+    for (const int number : numbers)
+        words << QString::number(number);
+    return words.join(u',');
+}
+
 QString summary(const Invocation &invocation) {
     if (invocation.action != Invocation::Action::Run)
         return QStringLiteral("action %1 %2").arg(int(invocation.action)).arg(invocation.error);
@@ -31,16 +40,22 @@ QString summary(const Invocation &invocation) {
     QString text = QStringLiteral("%1 %2 %3 @%4 t%5 r%6 %7")
                        .arg(invocation.command->name, line.device)
                        .arg(line.baud)
-                       .arg(line.address)
+                       .arg(joined(line.addresses))
                        .arg(line.timeoutMs)
                        .arg(line.retries)
                        .arg(QLatin1String(formats[int(invocation.format)]));
+    if (line.echo)
+        text += QStringLiteral(" echo");
     const QString &command = invocation.command->name;
     if (command == u"poll")
         text += QStringLiteral(" every %1 count %2 for %3")
                     .arg(invocation.intervalMs)
                     .arg(invocation.count.value_or(0))
                     .arg(invocation.durationSeconds.value_or(0));
+    if (invocation.untilStable)
+        text += QStringLiteral(" until %1 ppm over %2 s")
+                    .arg(invocation.untilStable->spreadPpm)
+                    .arg(invocation.untilStable->seconds);
     if (command == u"set-address")
         text += QStringLiteral(" -> %1").arg(invocation.newAddress);
     if (command == u"set")
@@ -50,7 +65,7 @@ QString summary(const Invocation &invocation) {
     if (command == u"scan") {
         for (const int baud : invocation.bauds)
             text += QStringLiteral(" %1").arg(baud);
-        text += QStringLiteral(" %1-%2").arg(invocation.firstAddress).arg(invocation.lastAddress);
+        text += u' ' + joined(invocation.scanAddresses);
     }
     return text;
 }
@@ -91,6 +106,14 @@ TEST(CliOptions, WhatEachCommandLineAsksFor) {
          "set /mapped/3 9600 @1 t200 r1 text range_low=65535"},
         {{"set", "--force", "range-low", "65535.4"},
          "set /mapped/3 9600 @1 t200 r1 text range_low=65535"},
+        // A bus: its addresses in the order written; one module for the commands that change it.
+        {{"--address", "9,1,3-5", "read"}, "read /mapped/3 9600 @9,1,3,4,5 t200 r1 text"},
+        {{"poll", "-l", "100", "-a", "1-3", "--until-stable", "0,60", "--count", "9"},
+         "poll /mapped/3 9600 @1,2,3 t200 r1 text every 100 count 9 for 0 until 0 ppm over 60 s"},
+        {{"-a", "5-5", "set-address", "17"}, "set-address /mapped/3 9600 @5 t200 r1 text -> 17"},
+        {{"--echo", "address", "-a", "7,8"}, "address /mapped/3 9600 @7,8 t200 r1 text echo"},
+        {{"scan", "--addresses", "1,5,9"},
+         "scan /mapped/3 9600 @1 t50 r0 text 2400 4800 9600 19200 1,5,9"},
         {{"--bogus", "--help"}, "action 3 unknown option '--bogus'"},
         {{"read", "--help", "--bogus"}, "action 1 "},
         {{"-V"}, "action 2 "},
@@ -211,8 +234,24 @@ TEST(CliOptions, UsageErrors) {
         {{"set", "range-coefficient", "1.5"},
          "set: range-coefficient 1.5 would be written as 2; --force writes 2"},
         {{"scan", "--bauds", "9600,1200"}, "--bauds: '1200' is not one of 2400, 4800, 9600, 19200"},
-        {{"scan", "--addresses", "20-10"}, "--addresses: '20-10' is not FROM-TO within 1-247"},
+        {{"scan", "--addresses", "20-10"}, "--addresses: '20-10' runs backwards (write 10-20)"},
         {{"scan", "--addresses", "0-10"}, "--addresses: '0' is out of range (1 to 247)"},
+        // Address lists, as the parser words their problems; a list for one module refused.
+        {{"--address", "1,,3", "read"}, "--address: '1,,3' has an empty item"},
+        {{"--address", "1,5", "set", "range-high", "3000"},
+         "set changes one module at a time: --address 1,5 names 2"},
+        {{"set-address", "17", "-a", "1-3"},
+         "set-address changes one module at a time: --address 1-3 names 3"},
+        {{"--port", "tcp://127.0.0.1", "--echo", "read"},
+         "--echo: Modbus TCP gives back no echo; --echo is for a serial line"},
+        {{"poll", "-l", "50", "--until-stable", "5"}, "--until-stable: '5' is not SPREAD,SECONDS"},
+        {{"poll", "-l", "50", "--until-stable", "5,0"},
+         "--until-stable: SECONDS '0' is out of range (1 to 31622400)"},
+        {{"poll", "-l", "50", "--until-stable", "5.5,10"},
+         "--until-stable: SPREAD '5.5' is not a whole number (digits only)"},
+        {{"poll", "-l", "50", "--until-stable", "-1,10"},
+         "--until-stable: SPREAD '-1' is not a whole number (digits only)"},
+        {{"read", "--until-stable", "5,10"}, "--until-stable is an option of poll, after it"},
     };
     const auto route = [](int port) { return QStringLiteral("/dev/ttyS%1").arg(port - 1); };
     for (const Case &c : cases) {
@@ -234,16 +273,25 @@ QString errorOf(const QStringList &arguments) {
     return parsed(arguments).error;
 }
 
-// A value for each VALUE and ARGUMENT name of the help; the synopsis's optional parts left out.
-QStringList tried(QString words) {
-    static const QHash<QString, QString> samples{
-        {"COMn|DEVICE", "COM2"}, {"RATE", "4800"},       {"N", "3"},       {"MS", "100"},
-        {"FORMAT", "csv"},       {"SECONDS", "5"},       {"LIST", "4800"}, {"FROM-TO", "1-3"},
-        {"NEW", "17"},           {"NAME", "range-high"}, {"VALUE", "3000"}};
+// A value for each VALUE and ARGUMENT name of the help (of the option named, where they differ);
+// the synopsis's optional parts left out.
+QStringList tried(QString words, const QString &option = {}) {
+    static const QHash<QString, QString> samples{{"COMn|DEVICE", "COM2"},
+                                                 {"RATE", "4800"},
+                                                 {"N", "3"},
+                                                 {"MS", "100"},
+                                                 {"FORMAT", "csv"},
+                                                 {"SECONDS", "5"},
+                                                 {"LIST", "1,3-5"},
+                                                 {"NEW", "17"},
+                                                 {"NAME", "range-high"},
+                                                 {"VALUE", "3000"},
+                                                 {"SPREAD,SECONDS", "5,10"}};
+    static const QHash<QString, QString> optionSamples{{"bauds", "4800,9600"}};
     QStringList result;
     for (const QString &word :
          words.remove(QRegularExpression("\\[[^]]*\\]")).split(u' ', Qt::SkipEmptyParts))
-        result << samples.value(word, word);
+        result << optionSamples.value(option, samples.value(word, word));
     return result;
 }
 
@@ -264,7 +312,7 @@ TEST(CliHelp, EveryCommandAndOptionIsTakenAsShown) {
         }
         const QString owner = match.captured(4);
         const QStringList command = commands.value(owner, {"read"});
-        const QStringList value = tried(match.captured(3));
+        const QStringList value = tried(match.captured(3), name);
         for (const QString &given : {"--" + name, "-" + match.captured(1)}) {
             if (given == "-")
                 continue;
@@ -278,7 +326,7 @@ TEST(CliHelp, EveryCommandAndOptionIsTakenAsShown) {
         ++options;
     }
     EXPECT_EQ(commands.size(), 6);
-    EXPECT_EQ(options, 14);
+    EXPECT_EQ(options, 16);
 }
 
 TEST(CliHelp, EverySettingIsTakenWithinTheRangeShown) {
@@ -314,16 +362,17 @@ TEST(CliHelp, TheDefaultsShownAreTheOnesUsed) {
         bauds << QString::number(baud);
     EXPECT_EQ(read.line.port, shown("--port \\S+ the serial port \\(default (\\w+)\\)"));
     EXPECT_EQ(QString::number(read.line.baud), shown("--baud RATE [^(]*\\(default (\\d+)\\)"));
-    EXPECT_EQ(QString::number(read.line.address), shown("--address N [^(]*\\(default (\\d+)\\)"));
+    EXPECT_EQ(QString::number(read.line.address()),
+              shown("--address LIST [^(]*\\(default (\\d+)\\)"));
     EXPECT_EQ(both(read.line.timeoutMs, scan.line.timeoutMs),
               shown("--timeout MS [^(]*\\(default (\\d+); scan: (\\d+)\\)"));
     EXPECT_EQ(both(read.line.retries, scan.line.retries),
               shown("--retries N [^(]*\\(default (\\d+); scan: (\\d+)\\)"));
     EXPECT_EQ(read.format,
               parsed({"--format", shown("--format FORMAT (\\w+) \\(default\\)"), "read"}).format);
-    EXPECT_EQ(bauds.join(u','), shown("rate of LIST \\(default ([\\d,]+)\\)"));
-    EXPECT_EQ(both(scan.firstAddress, scan.lastAddress),
-              shown("FROM to TO \\(default (\\d+)-(\\d+)\\)"));
+    EXPECT_EQ(bauds.join(u','), shown("rate of --bauds \\(default ([\\d,]+)\\)"));
+    EXPECT_EQ(QString::fromStdString(modbus::addressListText(scan.scanAddresses)),
+              shown("address of --addresses \\(default ([\\d,-]+)\\)"));
     for (const QString &line : kHelp.split(u'\n'))
         EXPECT_LE(line.size(), help::kWidth) << line.toStdString();
 }
@@ -394,6 +443,56 @@ TEST(RecordFormat, ScanFinds) {
         EXPECT_EQ((scanHeader(c.format, c.baud.has_value()) + formatFind(17, c.baud, c.format))
                       .toStdString(),
                   c.expected);
+}
+
+// poll --until-stable, 5 ppm over 10 s. Each module's readings, one a second from 0 s: a digit
+// is 450 ppm plus that, x a failure. After the last, each module is "settled S", "wide S" (a
+// whole window, its spread S too wide), "short" (less than a window since the start or the last
+// failure) or "failed".
+TEST(Settling, EachModuleWithinTheSpreadOverAWholeWindow) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"1=01234321012", "1 settled 4"},
+        {"1=01234567890", "1 wide 9"},
+        {"1=0000000000", "1 short"},
+        {"1=90000000000", "1 wide 9"},     // an excursion at the window's start counts
+        {"1=900000000000", "1 settled 0"}, // one older than the window does not
+        {"1=00000x0000000000", "1 short"}, // a failure inside the window starts it again
+        {"1=00000x00000000000", "1 settled 0"},
+        {"1=00000000000x", "1 failed"},
+        {"1=00000000000 5=01234567890", "1 settled 0; 5 wide 9"},
+    };
+    for (const auto &[readings, expected] : cases) {
+        std::vector<int> addresses;
+        for (const QString &module : QString(readings).split(u' '))
+            addresses.push_back(module.section(u'=', 0, 0).toInt());
+        Settling settling(5, std::chrono::seconds(10), addresses);
+        for (const QString &module : QString(readings).split(u' ')) {
+            const int address = module.section(u'=', 0, 0).toInt();
+            const QString values = module.section(u'=', 1);
+            for (int second = 0; second < values.size(); ++second) {
+                if (values[second] == u'x')
+                    settling.failed(address);
+                else
+                    settling.accepted(address,
+                                      Settling::Clock::time_point{} + std::chrono::seconds(second),
+                                      450 + values[second].digitValue());
+            }
+        }
+        QStringList states;
+        for (const int address : addresses) {
+            const Settling::State state = settling.state(address);
+            const QString spread = QString::number(state.spread);
+            states << QString::number(address) + u' ' +
+                          (!state.last     ? QStringLiteral("failed")
+                           : state.settled ? QStringLiteral("settled ") + spread
+                           : state.covered ? QStringLiteral("wide ") + spread
+                                           : QStringLiteral("short"));
+        }
+        EXPECT_EQ(states.join(QStringLiteral("; ")).toStdString(), expected) << readings;
+        EXPECT_EQ(settling.allSettled(),
+                  !states.join(u' ').contains(QRegularExpression("wide|short|failed")))
+            << readings;
+    }
 }
 
 } // namespace

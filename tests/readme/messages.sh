@@ -110,6 +110,15 @@ check 'not a whole number (digits only)' "$work/not_whole"
 run_cli out_of_range --port "$terminal" --address 248 read
 check 'out of range (1 to 247)' "$work/out_of_range"
 
+# --echo on a line that gives nothing back; a line that gives back every request, read without it.
+run_cli no_echo --port "$terminal" --echo read
+check 'invalid reply from address 1: the line did not give back what was sent: start without --echo' \
+    "$work/no_echo"
+start_sim echoing --com 0 --steady --echo
+run_cli echoed --port "$terminal" read
+check 'invalid reply from address 1: the line gives back what was sent: start with --echo' \
+    "$work/echoed"
+
 # The port held by the window.
 mkdir -m 0700 "$work/runtime"
 save_com1 "$work/home" "$terminal"

@@ -34,3 +34,18 @@ TEST(AddressList, TakesItemsAndRangesRefusesTheRest) {
     for (const auto &[text, expected] : cases)
         EXPECT_EQ(outcome(text), expected) << text;
 }
+
+// What scan prints for the modules it found is read back as the same list.
+TEST(AddressList, WrittenAsItIsRead) {
+    const std::pair<std::vector<int>, const char *> cases[] = {
+        {{7}, "7"},
+        {{1, 2}, "1,2"},
+        {{1, 2, 3}, "1-3"},
+        {{1, 2, 3, 4, 5, 9, 11, 12}, "1-5,9,11,12"},
+        {{9, 1, 2, 3}, "9,1-3"},
+    };
+    for (const auto &[addresses, expected] : cases) {
+        EXPECT_EQ(modbus::addressListText(addresses), expected);
+        EXPECT_EQ(std::get<std::vector<int>>(modbus::parseAddressList(expected)), addresses);
+    }
+}
