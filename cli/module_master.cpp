@@ -189,11 +189,6 @@ Outcome outcomeOf(const modbus::Request &request, const modbus::ReplyCheck &chec
     }
 }
 
-bool stillComing(const modbus::ReplyCheck &check) {
-    return check.verdict == modbus::ReplyVerdict::NothingReceived ||
-           check.verdict == modbus::ReplyVerdict::CutShort;
-}
-
 } // namespace
 
 // One try: the request sent as the frame type builds it, the bytes read back until the core's
@@ -307,7 +302,7 @@ void ModuleMaster::receive(const modbus::Request &request,
                            std::chrono::steady_clock::time_point deadline, Try &result) {
     do {
         result.check = check(request, result.received);
-    } while (stillComing(result.check) && readMore(deadline, result));
+    } while (modbus::stillComing(result.check.verdict) && readMore(deadline, result));
 }
 
 // The frame the check found: RTU with its CRC; over TCP from the unit id on, without the MBAP
