@@ -96,7 +96,8 @@ std::unique_ptr<ModuleMaster> ModuleMaster::open(const Settings &settings, OpenF
     if (!tcp) {
         lock = std::make_unique<PortLock>(settings.device);
         if (!lock->isLocked()) {
-            failure = {lock->holder().has_value(), lock->error()};
+            const LockRefusal &refusal = *lock->refusal();
+            failure = {refusal.kind == LockRefusal::Kind::HeldByProcess, refusal.text()};
             return nullptr;
         }
     }

@@ -235,9 +235,6 @@ bool PortLock::lock(const QString &name) {
 }
 
 void PortLock::refuse(LockRefusal refusal) {
-    if (refusal.kind == LockRefusal::Kind::HeldByProcess)
-        holder_ = Holder{refusal.pid, refusal.program};
-    error_ = refusal.text();
     refusal_ = std::move(refusal);
     locks_.clear();
     paths_.clear();
