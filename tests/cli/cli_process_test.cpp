@@ -795,9 +795,6 @@ void CliProcessTest::usageErrors_data() {
     QTest::addColumn<QString>("message");
     QTest::newRow("address 248") << QStringList{"-a", "248", "read"}
                                  << "--address: '248' is out of range (1 to 247)";
-    QTest::newRow("set-address on a bus") << QStringList{"-a", "1,2", "set-address", "17"}
-                                          << "set-address changes one module at a time: "
-                                             "--address 1,2 names 2";
     QTest::newRow("range-high 25000")
         << QStringList{"set", "range-high", "25000"}
         << "set: range-high 25000 is outside the module's range 1000 to 20000; --force writes "
