@@ -63,7 +63,7 @@ using Run = ProgramRun;
 
 // Names of one device in a folder of the test's own: a link to it, a link to that link, a link as
 // udev makes them in /dev/serial/by-id (relative), and the device itself. The lock files of the
-// folder's names go with it.
+// names go with it.
 struct NamesOfOneDevice {
     QTemporaryDir folder;
     QMap<QString, QString> names;
@@ -81,10 +81,8 @@ struct NamesOfOneDevice {
                  {"device", device}};
     }
     ~NamesOfOneDevice() {
-        for (const QString &name : names) {
-            if (name.startsWith(folder.path()))
-                QFile::remove(PortLock::lockFilePath(name));
-        }
+        for (const QString &lock : lockFiles())
+            QFile::remove(lock);
     }
     // The lock files of every name that are there.
     QStringList lockFiles() const {
