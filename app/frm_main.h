@@ -147,9 +147,10 @@ private:
     void Crc16(const modbus::Frame &cmdstring, int j);
     // The request's frame, its CRC computed by Crc16 as the window shows it in HiByte and LoByte.
     modbus::Frame sealedFrame(const modbus::Request &request);
-    // Discards what is waiting (bytes that did not reach the threshold for `awaited`, told to the
-    // exchange's observers) and raises no receive event while the request is built.
-    void prepareForRequest(const modbus::Request &awaited);
+    // Discards what is waiting (bytes that did not reach the threshold of the request pending so
+    // far, told to the exchange's observers) and raises no receive event while the next one is
+    // built.
+    void prepareForRequest();
     // The request the next reply is handled for; CmdType follows it.
     void setPending(const modbus::Request &request);
     // Sends the request, or (port closed) only tells the exchange's observers it was not sent.

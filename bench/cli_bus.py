@@ -12,30 +12,17 @@ takes (50 ms) polls as fast as the line allows; the longest round it saw, rounde
 is the interval of the measured run."""
 import datetime
 import math
-import re
 import statistics
 import subprocess
 import sys
 import tempfile
 
+from cli_poll_cpu import Sim
+
 MODULES = 10
 BAUD = 9600
 READING_BYTES = 8 + 25
 WIRE_MS = READING_BYTES * 10 * 1000 / BAUD  # 34.375
-
-
-class PacedBus:
-    """The simulated bus in its own process; `path` is its terminal."""
-
-    def __init__(self, build):
-        self.proc = subprocess.Popen([f'{build}/sim/gx7140r-sim', '--com', '0', '--steady', '--paced',
-                                      '--baud', str(BAUD), '--slave', f'1-{MODULES}'],
-                                     stdout=subprocess.PIPE, text=True)
-        self.path = re.search(r'/dev/pts/\d+', self.proc.stdout.readline()).group(0)
-
-    def close(self):
-        self.proc.terminate()
-        self.proc.wait()
 
 
 def poll(build, path, interval_ms, *limit):
@@ -69,7 +56,7 @@ def shortest_fitting_interval(build, path):
 def measure(build, seconds):
     """Table rows and the ('cli_bus_pace', ratio) pair: readings per second over the wire's pace
     (higher is better: 1.0 is every byte time of the run spent on a reading)."""
-    sim = PacedBus(build)
+    sim = Sim(build, '--paced', '--baud', str(BAUD), '--slave', f'1-{MODULES}')
     try:
         interval = shortest_fitting_interval(build, sim.path)
         starts, _, readings, errors = poll(build, sim.path, interval, '--duration', str(seconds))

@@ -30,11 +30,12 @@ def startup_cpu(args, runs=10):
 
 
 class Sim:
-    """A simulated module in its own process; `path` is its terminal."""
+    """A steady simulated module (or a bus, as the options make it) in its own process; `path` is
+    its terminal."""
 
-    def __init__(self, build):
-        self.proc = subprocess.Popen([f'{build}/sim/gx7140r-sim', '--com', '0', '--steady'],
-                                     stdout=subprocess.PIPE, text=True)
+    def __init__(self, build, *options):
+        self.proc = subprocess.Popen([f'{build}/sim/gx7140r-sim', '--com', '0', '--steady',
+                                      *options], stdout=subprocess.PIPE, text=True)
         self.path = re.search(r'/dev/pts/\d+', self.proc.stdout.readline()).group(0)
 
     def close(self):

@@ -85,21 +85,25 @@ bool hasControlCharacter(const QString &word) {
                        [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
-// A whole-number option read into `target` when it is given; false, with the message, when it
-// is malformed or out of range.
-bool readWhole(const ParsedOptions &options, const QString &name, int low, int high, int &target,
-               QString &error) {
-    if (!options.isSet(name))
-        return true;
-    const QString text = options.value(name);
+// A whole number in low..high read into `target`; false, with the message after `prefix`, when
+// it is malformed or out of range.
+bool readWholeNumber(const QString &text, const QString &prefix, int low, int high, int &target,
+                     QString &error) {
     const auto number = numeric::parseWholeNumber(text, low, high);
     if (const auto *problem = std::get_if<numeric::WholeNumberProblem>(&number)) {
-        error = QStringLiteral("--%1: ").arg(name) +
-                numeric::wholeNumberProblemText(text, *problem, low, high);
+        error = prefix + numeric::wholeNumberProblemText(text, *problem, low, high);
         return false;
     }
     target = int(std::get<std::int64_t>(number));
     return true;
+}
+
+// A whole-number option read into `target` when it is given.
+bool readWhole(const ParsedOptions &options, const QString &name, int low, int high, int &target,
+               QString &error) {
+    return !options.isSet(name) ||
+           readWholeNumber(options.value(name), QStringLiteral("--%1: ").arg(name), low, high,
+                           target, error);
 }
 
 std::optional<int> baudRate(const QString &option, const QString &text, QString &error) {
@@ -266,16 +270,11 @@ bool readSetAddress(const ParsedOptions &, const QStringList &arguments, Invocat
                     QString &error) {
     if (!oneModule(invocation, error))
         return false;
-    const QString &text = arguments[0];
-    const auto number = numeric::parseWholeNumber(text, modbus::kLowestModuleAddress,
-                                                  modbus::kHighestModuleAddress);
-    if (const auto *problem = std::get_if<numeric::WholeNumberProblem>(&number)) {
-        error = QStringLiteral("set-address: ") +
-                numeric::wholeNumberProblemText(text, *problem, modbus::kLowestModuleAddress,
-                                                modbus::kHighestModuleAddress);
+    int target = 0;
+    if (!readWholeNumber(arguments[0], QStringLiteral("set-address: "),
+                         modbus::kLowestModuleAddress, modbus::kHighestModuleAddress, target,
+                         error))
         return false;
-    }
-    const int target = int(std::get<std::int64_t>(number));
     if (target > kHighestReachableAddress) {
         error = QStringLiteral("set-address: %1 is beyond %2, where libmodbus could not read the "
                                "module back (the window sets %3 to %4)")
@@ -341,19 +340,6 @@ bool readSet(const ParsedOptions &options, const QStringList &arguments, Invocat
 
 namespace {
 
-// One part of --until-stable read into `target`; false, with the message, when it is refused.
-bool readStabilityPart(const QString &text, const QString &part, int low, int high, int &target,
-                       QString &error) {
-    const auto number = numeric::parseWholeNumber(text, low, high);
-    if (const auto *problem = std::get_if<numeric::WholeNumberProblem>(&number)) {
-        error = QStringLiteral("--until-stable: %1 ").arg(part) +
-                numeric::wholeNumberProblemText(text, *problem, low, high);
-        return false;
-    }
-    target = int(std::get<std::int64_t>(number));
-    return true;
-}
-
 // --until-stable SPREAD,SECONDS: SPREAD ppm from 0 (a value that does not move at all), SECONDS
 // from 1, digits only.
 bool readStability(const ParsedOptions &options, Invocation &invocation, QString &error) {
@@ -367,10 +353,10 @@ bool readStability(const ParsedOptions &options, Invocation &invocation, QString
         return false;
     }
     Stability stability;
-    if (!readStabilityPart(parts[0], QStringLiteral("SPREAD"), 0, kWidestSpreadPpm,
-                           stability.spreadPpm, error) ||
-        !readStabilityPart(parts[1], QStringLiteral("SECONDS"), 1, kLongestDurationSeconds,
-                           stability.seconds, error))
+    if (!readWholeNumber(parts[0], QStringLiteral("--until-stable: SPREAD "), 0, kWidestSpreadPpm,
+                         stability.spreadPpm, error) ||
+        !readWholeNumber(parts[1], QStringLiteral("--until-stable: SECONDS "), 1,
+                         kLongestDurationSeconds, stability.seconds, error))
         return false;
     invocation.untilStable = stability;
     return true;

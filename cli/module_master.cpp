@@ -96,7 +96,8 @@ std::unique_ptr<ModuleMaster> ModuleMaster::open(const Settings &settings, OpenF
     if (!tcp) {
         lock = std::make_unique<PortLock>(settings.device);
         if (!lock->isLocked()) {
-            failure = {lock->holder().has_value(), lock->error()};
+            const LockRefusal &refusal = *lock->refusal();
+            failure = {refusal.kind == LockRefusal::Kind::HeldByProcess, refusal.text()};
             return nullptr;
         }
     }
@@ -187,11 +188,6 @@ Outcome outcomeOf(const modbus::Request &request, const modbus::ReplyCheck &chec
     default:
         return {errorFor(check), {}, false};
     }
-}
-
-bool stillComing(const modbus::ReplyCheck &check) {
-    return check.verdict == modbus::ReplyVerdict::NothingReceived ||
-           check.verdict == modbus::ReplyVerdict::CutShort;
 }
 
 } // namespace
@@ -307,7 +303,7 @@ void ModuleMaster::receive(const modbus::Request &request,
                            std::chrono::steady_clock::time_point deadline, Try &result) {
     do {
         result.check = check(request, result.received);
-    } while (stillComing(result.check) && readMore(deadline, result));
+    } while (modbus::stillComing(result.check.verdict) && readMore(deadline, result));
 }
 
 // The frame the check found: RTU with its CRC; over TCP from the unit id on, without the MBAP

@@ -24,8 +24,10 @@ struct Failure {
     QString reason; // one line
 };
 
-// The Modbus RTU master on one serial line: libmodbus, with its CRC, length, address and function
-// checks. A reply must be whole within the timeout plus the exchange's time on the wire. No reply
+// The Modbus master on one serial line or Modbus TCP connection, which libmodbus opens: each
+// request built by the core's frame type, its reply read until the core's check (the command
+// line's policy: CRC or MBAP header, length, address, function, byte count or echo) finds a whole
+// frame. A reply must be whole within the timeout plus the exchange's time on the wire. No reply
 // or an invalid one is tried again `retries` times; an exception reply, a read request the line
 // gave back (an echo the master was not told of) or a vanished port is final. On a line that
 // gives back every request (`echo`), the request's echo is read and checked first, then the reply.

@@ -7,11 +7,10 @@ using namespace window_texts;
 
 void frmMain::issueConfigurationRequest(const modbus::Request &request,
                                         KeepThreshold keepInRecThreshold) {
-    const modbus::Request awaited = pendingRequest();
-    setPending(request);
     CmdText.clear();
     emptyReceiveBox();
-    prepareForRequest(awaited);
+    prepareForRequest();
+    setPending(request);
     CmdText = modbus::requestHexText(sealedFrame(request));
     const int threshold = request.replyLength();
     if (keepInRecThreshold == KeepThreshold::Yes)

@@ -1,4 +1,5 @@
 #include "port_lock.h"
+#include "whole_digits.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,6 +30,7 @@ const QStringList kLockFolders{QStringLiteral("/var/lock"),
 // A lock file is a line or three; more is not a lock any program here wrote.
 constexpr qint64 kMostLockBytes = 512;
 constexpr qsizetype kMostShownBytes = 40;
+constexpr qsizetype kMostPidDigits = 10; // as the ten-character form writes them
 
 // "/dev/pts/3" -> "pts/3", as the serial port names a device; other paths stay whole.
 QString portNameOf(const QString &device) {
@@ -64,16 +66,12 @@ QString printable(const QByteArray &bytes) {
 // ("%10d"), and before the program's own words if any ("  1234 minicom user").
 std::optional<qint64> pidOf(const QByteArray &firstLine) {
     const QByteArray word = firstLine.simplified().split(' ').value(0);
-    if (word.isEmpty() || word.size() > 10)
+    if (word.size() > kMostPidDigits)
         return std::nullopt;
-    for (const char digit : word) {
-        if (digit < '0' || digit > '9')
-            return std::nullopt;
-    }
-    const qint64 pid = word.toLongLong();
-    if (pid <= 0 || pid > INT_MAX)
+    const auto pid = numeric::parseDigits(word.toStdString(), 1, INT_MAX);
+    if (!std::holds_alternative<std::int64_t>(pid))
         return std::nullopt;
-    return pid;
+    return std::get<std::int64_t>(pid);
 }
 
 bool processRuns(qint64 pid) {
@@ -235,9 +233,6 @@ bool PortLock::lock(const QString &name) {
 }
 
 void PortLock::refuse(LockRefusal refusal) {
-    if (refusal.kind == LockRefusal::Kind::HeldByProcess)
-        holder_ = Holder{refusal.pid, refusal.program};
-    error_ = refusal.text();
     refusal_ = std::move(refusal);
     locks_.clear();
     paths_.clear();

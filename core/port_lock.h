@@ -68,10 +68,6 @@ std::optional<LockRefusal> holderOf(const QString &name);
 // stale and taken over; an unreadable one is left alone and refuses the port.
 class PortLock {
 public:
-    struct Holder {
-        qint64 pid = 0;
-        QString program;
-    };
     enum class Names {
         GivenAndDevice, // the name as given and the device it leads to
         DeviceBehind,   // only the device the name leads to (Qt's serial port locks the name)
@@ -87,11 +83,8 @@ public:
     PortLock &operator=(const PortLock &) = delete;
 
     bool isLocked() const { return !refusal_; }
-    // The live process that holds the port, when that is why it is not locked.
-    const std::optional<Holder> &holder() const { return holder_; }
+    // Why it is not locked; its text() one line: "in use by process 1234 (gx7140r-tool)".
     const std::optional<LockRefusal> &refusal() const { return refusal_; }
-    // Why it is not locked, one line: "in use by process 1234 (gx7140r-tool)".
-    const QString &error() const { return error_; }
     const QStringList &paths() const { return paths_; }
 
 private:
@@ -100,7 +93,5 @@ private:
 
     std::vector<std::unique_ptr<QLockFile>> locks_;
     QStringList paths_;
-    std::optional<Holder> holder_;
     std::optional<LockRefusal> refusal_;
-    QString error_;
 };

@@ -70,11 +70,6 @@ bool givesBackTheRequest(const Request &request, ByteView block) {
     return !block.empty() && std::equal(block.begin(), block.begin() + compared, sent.begin());
 }
 
-bool stillComing(ReplyVerdict verdict) {
-    return verdict == ReplyVerdict::NothingReceived || verdict == ReplyVerdict::CutShort ||
-           verdict == ReplyVerdict::NotPending;
-}
-
 // The framing, then the frame against the request (checkReply without the echo).
 ReplyCheck checkFrame(const Request &request, ByteView block, ReplyPolicy policy) {
     if (request.kind() == RequestKind::None)
@@ -103,6 +98,10 @@ ReplyCheck checkFrame(const Request &request, ByteView block, ReplyPolicy policy
 }
 
 } // namespace
+
+bool stillComing(ReplyVerdict verdict) {
+    return verdict == ReplyVerdict::NothingReceived || verdict == ReplyVerdict::CutShort;
+}
 
 std::optional<int> expectedReplyLength(const Request &request, ByteView received) {
     if (request.kind() == RequestKind::None)

@@ -59,6 +59,9 @@ struct ReplyCheck {
     std::uint16_t echoedValue = 0;
 };
 
+// Nothing yet, or the start of a frame: more bytes may make the answer whole.
+bool stillComing(ReplyVerdict verdict);
+
 // The length of the whole RTU reply to the request. With nothing received: the reply it asks for
 // (the window's receive threshold). With bytes received: the reply their first bytes announce, 5
 // for an exception, 3 + byte count + 2 for a read, 8 for a write's echo. Empty while fewer than

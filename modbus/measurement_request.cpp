@@ -20,7 +20,7 @@ void frmMain::comDoOnce_Click() {
         return;
     }
     bringToFront(ui.ImgYellow);
-    prepareForRequest(pendingRequest());
+    prepareForRequest();
 
     // Unparsable or out-of-range boxes leave their byte at 0, silently.
     const auto request = modbus::Request::measurement(

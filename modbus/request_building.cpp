@@ -17,9 +17,9 @@ modbus::Frame frmMain::sealedFrame(const modbus::Request &request) {
     return frame;
 }
 
-void frmMain::prepareForRequest(const modbus::Request &awaited) {
+void frmMain::prepareForRequest() {
     if (const QByteArray left = MSComm1.waitingInput(); !left.isEmpty())
-        emit bytesDiscarded(awaited, left);
+        emit bytesDiscarded(pendingRequest(), left);
     MSComm1.setInBufferCount(0);
     MSComm1.setInputLen(0);
     MSComm1.setInputMode(CommControl::comInputModeBinary);

@@ -53,10 +53,6 @@ std::string boundAddress(int socket) {
 bool terminalGone(int error) {
     return error == EIO || error == ENXIO || error == ENODEV || error == EBADF;
 }
-
-int fieldAt(const std::vector<unsigned char> &bytes, std::size_t at) {
-    return bytes[at] << 8 | bytes[at + 1];
-}
 } // namespace
 
 TcpServer::TcpServer(std::string terminal, int baud, bool paced, bool echo)
@@ -236,11 +232,10 @@ bool TcpServer::serveClient(Client &client) {
     std::vector<unsigned char> &pending = client.pending;
     pending.insert(pending.end(), chunk, chunk + received);
     while (pending.size() >= std::size_t(kMbapLength)) {
-        const int protocol = fieldAt(pending, 2);
-        const int unitAndPdu = fieldAt(pending, 4);
-        if (protocol != 0 || unitAndPdu < 2 || unitAndPdu > kLongestUnitAndPdu)
+        const auto header = *modbus::mbapHeader(pending);
+        if (header.protocolId != 0 || header.length < 2 || header.length > kLongestUnitAndPdu)
             return false;
-        const std::size_t requestLength = std::size_t(kLengthFieldEnd + unitAndPdu);
+        const std::size_t requestLength = std::size_t(header.aduLength());
         if (pending.size() < requestLength)
             break;
         unsigned char reply[MODBUS_TCP_MAX_ADU_LENGTH];

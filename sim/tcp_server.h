@@ -14,13 +14,13 @@ namespace sim {
 
 // Modbus TCP in front of the simulated module, as an Ethernet gateway serves an RTU module: each
 // request's unit id and PDU (framed by its MBAP header) go to the module's terminal as an RTU frame
-// (libmodbus adds the CRC), and the module's reply goes back under the request's transaction id. A
-// request the module leaves unanswered (another unit id, a fault) gets no reply, as on the serial
-// line. On a line that echoes requests (--echo) it reads the echo back and drops it, as a gateway
-// with echo suppression does, so that clients see the replies alone. Several clients at once, their
-// requests taking turns on the one line; a client that sends what is no Modbus TCP is hung up on,
-// and so is one idle for a minute, or the longest idle when every place is taken and another client
-// comes.
+// (with the CRC the frame type adds), and the module's reply goes back under the request's
+// transaction id. A request the module leaves unanswered (another unit id, a fault) gets no reply,
+// as on the serial line. On a line that echoes requests (--echo) it reads the echo back and drops
+// it, as a gateway with echo suppression does, so that clients see the replies alone. Several
+// clients at once, their requests taking turns on the one line; a client that sends what is no
+// Modbus TCP is hung up on, and so is one idle for a minute, or the longest idle when every place
+// is taken and another client comes.
 class TcpServer {
 public:
     TcpServer(std::string terminal, int baud, bool paced, bool echo = false);

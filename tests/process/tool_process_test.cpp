@@ -30,8 +30,33 @@ QProcessEnvironment noDisplay(const QString &configHome) {
     return env;
 }
 
-Run runTool(const QStringList &arguments, const QProcessEnvironment &env) {
-    return runProgram(kTool, arguments, env, 20000);
+// The same on Qt's offscreen platform: the window runs and shows nothing.
+QProcessEnvironment offscreen(const QString &configHome) {
+    QProcessEnvironment env = noDisplay(configHome);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return env;
+}
+
+Run runTool(const QStringList &arguments, const QProcessEnvironment &env,
+            const std::function<void()> &childSetUp = {}) {
+    return runProgram(kTool, arguments, env, 20000, childSetUp);
+}
+
+// Starts the window and waits until it holds its port's lock: the lock file, empty when none came.
+QString startedWindow(QProcess &tool, const QStringList &arguments) {
+    tool.start(kTool, arguments);
+    QString lock;
+    const auto locked = [&] { return !(lock = lockFileOf(tool.processId())).isEmpty(); };
+    return tool.waitForStarted() && QTest::qWaitFor(locked, 15000) ? lock : QString();
+}
+
+// The signal ends the window as a close does: exit status 0, the lock gone.
+void endsLikeAClose(QProcess &tool, const QString &lock, int signal = SIGTERM) {
+    ::kill(pid_t(tool.processId()), signal);
+    QVERIFY(tool.waitForFinished(15000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 0);
+    QVERIFY2(!QFile::exists(lock), qPrintable(lock));
 }
 
 // How many of the process's open files lead to `target` (a path, or "pipe:[inode]").
@@ -53,20 +78,14 @@ void runWindowUntilSignal(const QStringList &arguments, const QProcessEnvironmen
     QProcess tool;
     tool.setProcessEnvironment(env);
     tool.setWorkingDirectory(workingDirectory);
-    tool.start(kTool, QStringList{"--port", "COM1=" + pty.path} + arguments);
-    QVERIFY(tool.waitForStarted());
-    QString lock;
-    QTRY_VERIFY_WITH_TIMEOUT(!(lock = lockFileOf(tool.processId())).isEmpty(), 15000);
+    const QString lock = startedWindow(tool, QStringList{"--port", "COM1=" + pty.path} + arguments);
+    QVERIFY(!lock.isEmpty());
     for (int reply = 0; reply < 3; ++reply) {
         pty.send("\x01");
         QTest::qWait(20);
     }
     QCOMPARE(tool.state(), QProcess::Running);
-    ::kill(pid_t(tool.processId()), SIGTERM);
-    QVERIFY(tool.waitForFinished(15000));
-    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tool.exitCode(), 0);
-    QVERIFY2(!QFile::exists(lock), qPrintable(lock));
+    endsLikeAClose(tool, lock);
 }
 
 // Every Exec line of the desktop entry, the entry's own and its actions'.
@@ -94,8 +113,6 @@ class ToolProcessTest : public QObject {
 private slots:
     void answersWithoutADisplay_data();
     void answersWithoutADisplay();
-    void answersWithStandardOutputClosed_data();
-    void answersWithStandardOutputClosed();
     void windowWithClosedStandardStreams_data();
     void windowWithClosedStandardStreams();
     void usageErrors_data();
@@ -115,48 +132,41 @@ private:
 void ToolProcessTest::answersWithoutADisplay_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("firstLine");
-    QTest::newRow("--help") << QStringList{"--help"} << "Usage: gx7140r-tool [OPTION]...";
-    QTest::newRow("-h") << QStringList{"-h"} << "Usage: gx7140r-tool [OPTION]...";
-    QTest::newRow("--version") << QStringList{"--version"} << "gx7140r-tool 0.1.0";
-    QTest::newRow("--list-ports") << QStringList{"--list-ports"} << "";
+    QTest::addColumn<QList<int>>("closed"); // standard descriptors closed when it starts
+    const std::pair<const char *, const char *> answers[] = {
+        {"--help", "Usage: gx7140r-tool [OPTION]..."},
+        {"-h", "Usage: gx7140r-tool [OPTION]..."},
+        {"--version", "gx7140r-tool 0.1.0"},
+        {"--list-ports", ""}};
+    for (const auto &[option, firstLine] : answers) {
+        QTest::addRow("%s", option) << QStringList{option} << firstLine << QList<int>{};
+        QTest::addRow("%s, standard output closed", option)
+            << QStringList{option} << firstLine << QList<int>{1};
+        QTest::addRow("%s, standard output and error closed", option)
+            << QStringList{option} << firstLine << QList<int>{1, 2};
+    }
 }
 
+// An answer with nowhere to go (standard output closed) is a failure: exit status 1, the reason
+// where it can be told.
 void ToolProcessTest::answersWithoutADisplay() {
     QFETCH(QStringList, arguments);
     QFETCH(QString, firstLine);
-    const Run run = runTool(arguments, noDisplay(config_.path()));
+    QFETCH(QList<int>, closed);
+    const Run run = runTool(arguments, noDisplay(config_.path()), closingDescriptors(closed));
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
+    if (closed.contains(1)) {
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, closed.contains(2) ? QString()
+                                             : QStringLiteral("gx7140r-tool: cannot write "
+                                                              "standard output: it is closed\n"));
+        return;
+    }
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
     QVERIFY(!run.out.isEmpty());
     if (!firstLine.isEmpty())
         QCOMPARE(run.out.section(u'\n', 0, 0), firstLine);
-}
-
-void ToolProcessTest::answersWithStandardOutputClosed_data() {
-    QTest::addColumn<QString>("option");
-    QTest::addColumn<QList<int>>("closed");
-    for (const char *option : {"--help", "--version", "--list-ports"}) {
-        QTest::addRow("%s, standard output closed", option) << option << QList<int>{1};
-        QTest::addRow("%s, standard output and error closed", option) << option << QList<int>{1, 2};
-    }
-}
-
-// An answer with nowhere to go is a failure: exit status 1, the reason where it can be told.
-void ToolProcessTest::answersWithStandardOutputClosed() {
-    QFETCH(QString, option);
-    QFETCH(QList<int>, closed);
-    QProcess tool;
-    tool.setProcessEnvironment(noDisplay(config_.path()));
-    tool.setChildProcessModifier(closingDescriptors(closed));
-    tool.start(kTool, {option});
-    QVERIFY(tool.waitForFinished(20000));
-    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tool.exitCode(), 1);
-    QCOMPARE(QString::fromLocal8Bit(tool.readAllStandardError()),
-             closed.contains(2)
-                 ? QString()
-                 : QStringLiteral("gx7140r-tool: cannot write standard output: it is closed\n"));
 }
 
 void ToolProcessTest::windowWithClosedStandardStreams_data() {
@@ -172,32 +182,20 @@ void ToolProcessTest::windowWithClosedStandardStreams() {
     QFETCH(QList<int>, closed);
     PtyPair pty;
     QVERIFY(pty.valid());
-    QProcessEnvironment env = noDisplay(config_.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     QProcess tool;
-    tool.setProcessEnvironment(env);
+    tool.setProcessEnvironment(offscreen(config_.path()));
     tool.setChildProcessModifier(closingDescriptors(closed));
-    tool.start(kTool, {"--port", "COM1=" + pty.path});
-    QVERIFY(tool.waitForStarted());
-    QString lock;
-    QTRY_VERIFY_WITH_TIMEOUT(!(lock = lockFileOf(tool.processId())).isEmpty(), 15000);
-    for (const int descriptor : closed) {
-        QCOMPARE(QFile::symLinkTarget(
-                     QStringLiteral("/proc/%1/fd/%2").arg(tool.processId()).arg(descriptor)),
-                 QStringLiteral("/dev/null"));
-    }
+    const QString lock = startedWindow(tool, {"--port", "COM1=" + pty.path});
+    QVERIFY(!lock.isEmpty());
+    QVERIFY(onDevNull(tool.processId(), closed));
     // The product link's browser gets SIGXFSZ and SIGPIPE as they should be: caught here, so
     // reset when it starts, where an ignored signal would stay ignored.
     for (const int signal : {SIGXFSZ, SIGPIPE}) {
         QVERIFY(!signalInMask(tool.processId(), "SigIgn", signal));
         QVERIFY(signalInMask(tool.processId(), "SigCgt", signal));
     }
-    ::kill(pid_t(tool.processId()), SIGTERM);
-    QVERIFY(tool.waitForFinished(15000));
-    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tool.exitCode(), 0);
+    endsLikeAClose(tool, lock);
     QCOMPARE(pty.receive(), QByteArray());
-    QVERIFY2(!QFile::exists(lock), qPrintable(lock));
 }
 
 void ToolProcessTest::usageErrors_data() {
@@ -278,9 +276,7 @@ void ToolProcessTest::signalsEndTheProgramLikeAClose() {
     PtyPair pty;
     QVERIFY(pty.valid());
     QTemporaryDir config;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    const QProcessEnvironment env = offscreen(config.path());
     QStringList arguments{"--port", "COM1=" + pty.path};
     if (savedMapping) {
         QCOMPARE(runTool({"--save-port", "COM1=" + pty.path}, env).exitCode, 0);
@@ -288,15 +284,9 @@ void ToolProcessTest::signalsEndTheProgramLikeAClose() {
     }
     QProcess tool;
     tool.setProcessEnvironment(env);
-    tool.start(kTool, arguments);
-    QVERIFY(tool.waitForStarted());
-    QString lock;
-    QTRY_VERIFY_WITH_TIMEOUT(!(lock = lockFileOf(tool.processId())).isEmpty(), 15000);
-    ::kill(pid_t(tool.processId()), signal);
-    QVERIFY(tool.waitForFinished(15000));
-    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tool.exitCode(), 0);
-    QVERIFY2(!QFile::exists(lock), qPrintable(lock));
+    const QString lock = startedWindow(tool, arguments);
+    QVERIFY(!lock.isEmpty());
+    endsLikeAClose(tool, lock, signal);
 }
 
 void ToolProcessTest::logAndTrendAroundTheWindow_data() {
@@ -331,9 +321,8 @@ void ToolProcessTest::logAndTrendAroundTheWindow() {
     QVERIFY(dirs.open(QIODevice::WriteOnly));
     dirs.write(QStringLiteral("XDG_DOCUMENTS_DIR=\"$HOME/文档\"\n").toUtf8());
     dirs.close();
-    QProcessEnvironment env = noDisplay(home.filePath(QStringLiteral(".config")));
+    QProcessEnvironment env = offscreen(home.filePath(QStringLiteral(".config")));
     env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     for (int run = 0; run < runs && !QTest::currentTestFailed(); ++run)
         runWindowUntilSignal(arguments, env, home.path());
     QCOMPARE(logsIn(home.filePath(logFolder)), logs);
@@ -355,8 +344,7 @@ void ToolProcessTest::aLogThatFailsLeavesTheWindowRunning() {
     QFETCH(QString, target);
     PtyPair pty;
     QTemporaryDir folder;
-    QProcessEnvironment env = noDisplay(folder.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcessEnvironment env = offscreen(folder.path());
     QString log = folder.filePath(target == QStringLiteral("fifo") ? "fifo" : "run.csv");
     int pipe[2] = {-1, -1}; // the test's reading end, and the tool's writing end (stdout)
     QProcess tool;
@@ -374,11 +362,9 @@ void ToolProcessTest::aLogThatFailsLeavesTheWindowRunning() {
             ::setrlimit(RLIMIT_FSIZE, &limit);
         });
     }
-    tool.start(kTool, {"--port", "COM1=" + pty.path, "--log", log});
-    QVERIFY(tool.waitForStarted());
+    const QString lock = startedWindow(tool, {"--port", "COM1=" + pty.path, "--log", log});
     ::close(pipe[1]);
-    QString lock;
-    QTRY_VERIFY_WITH_TIMEOUT(!(lock = lockFileOf(tool.processId())).isEmpty(), 15000);
+    QVERIFY(!lock.isEmpty());
     const QString logged =
         target == QStringLiteral("stdout")
             ? QFile::symLinkTarget(QStringLiteral("/proc/%1/fd/1").arg(tool.processId()))
@@ -394,11 +380,7 @@ void ToolProcessTest::aLogThatFailsLeavesTheWindowRunning() {
     }
     QCOMPARE(openCount(tool.processId(), logged), openAtStart - 1); // the log let go
     QCOMPARE(tool.state(), QProcess::Running);
-    ::kill(pid_t(tool.processId()), SIGTERM);
-    QVERIFY(tool.waitForFinished(15000));
-    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(tool.exitCode(), 0);
-    QVERIFY2(!QFile::exists(lock), qPrintable(lock));
+    endsLikeAClose(tool, lock);
     QFile file(log);
     if (target == QStringLiteral("file") && file.open(QIODevice::ReadOnly)) {
         const QList<QByteArray> rows = file.readAll().split('\n');

@@ -46,3 +46,22 @@ start_simulator() {
     wait_for "terminal from the simulator" grep -qs '/dev/pts/[0-9]' "$work/sim.out"
     sim_terminal=$(grep -o '/dev/pts/[0-9]*' "$work/sim.out" | head -n 1)
 }
+
+# scripted_gateway NAME SHORTEST REPLY: a Modbus TCP gateway on a free loopback port, its port
+# number in $work/NAME.out: every request of at least SHORTEST bytes gets the reply that the Python
+# expression REPLY makes of it.
+scripted_gateway() {
+    local name=$1 shortest=$2 reply=$3
+    python3 -c "import socket
+listener = socket.socket()
+listener.bind(('127.0.0.1', 0))
+listener.listen(4)
+print(listener.getsockname()[1], flush=True)
+while True:
+    client = listener.accept()[0]
+    while len(request := client.recv(260)) >= $shortest:
+        client.sendall($reply)
+    client.close()" >"$work/$name.out" &
+    started_pids+=($!)
+    wait_for "the scripted gateway $name" grep -qs '[0-9]' "$work/$name.out"
+}

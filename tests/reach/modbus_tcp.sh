@@ -89,24 +89,6 @@ started_pids+=($!)
 wait_for "a listener with a full queue" grep -qs '[0-9]' "$work/full.out"
 run 3 '' 'no answer within 300 ms' --port "tcp://127.0.0.1:$(cat "$work/full.out")" --timeout 300 read
 
-# A scripted gateway on a free loopback port: every request of at least $2 bytes gets the reply
-# that the Python expression $3 makes of it. Prints its address as tcp://127.0.0.1:PORT.
-scripted_gateway() {
-    local name=$1 shortest=$2 reply=$3
-    python3 -c "import socket
-listener = socket.socket()
-listener.bind(('127.0.0.1', 0))
-listener.listen(4)
-print(listener.getsockname()[1], flush=True)
-while True:
-    client = listener.accept()[0]
-    while len(request := client.recv(260)) >= $shortest:
-        client.sendall($reply)
-    client.close()" >"$work/$name.out" &
-    started_pids+=($!)
-    wait_for "the scripted gateway $name" grep -qs '[0-9]' "$work/$name.out"
-}
-
 # A gateway that answers for a silent module itself (exception 0b): no module found, no reading.
 scripted_gateway gateway 8 'request[:4] + bytes([0, 3, request[6], request[7] | 0x80, 0x0B])'
 no_module=tcp://127.0.0.1:$(cat "$work/gateway.out")

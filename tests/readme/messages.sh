@@ -144,18 +144,7 @@ check 'no reply from address 1 within 234 ms (2 tries)' "$work/silent"
 start_sim vanishing --com 0 --steady --fault vanish --fault-every 1
 run_cli gone --port "$terminal" read
 check 'the port is gone' "$work/gone"
-python3 -c 'import socket
-listener = socket.socket()
-listener.bind(("127.0.0.1", 0))
-listener.listen(4)
-print(listener.getsockname()[1], flush=True)
-while True:
-    client = listener.accept()[0]
-    while len(request := client.recv(260)) >= 8:
-        client.sendall(request[:4] + bytes([0, 3, request[6], request[7] | 0x80, 2]))
-    client.close()' >"$work/refusing.out" &
-started_pids+=($!)
-wait_for "the refusing gateway" grep -qs '[0-9]' "$work/refusing.out"
+scripted_gateway refusing 8 'request[:4] + bytes([0, 3, request[6], request[7] | 0x80, 2])'
 run_cli refused --port "tcp://127.0.0.1:$(cat "$work/refusing.out")" read
 check 'address 1 answered with exception 02 (illegal data address)' "$work/refused"
 

@@ -2,7 +2,7 @@
 // echoes (--echo), seen as raw bytes: who answers, what an address change moves, every byte in
 // order. After each request comes a read of the first module, so that what arrives before its
 // reply is all the request brought about: no row waits for silence.
-#include "core/modbus_frame.h"
+#include "core/frame_codec.h"
 #include "sim_runner.h"
 
 #include <QtTest>
@@ -15,8 +15,7 @@
 namespace {
 
 QByteArray rtu(const modbus::Request &request) {
-    const auto frame = request.rtu();
-    return QByteArray(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size()));
+    return modbus::byteArrayOf(request.rtu());
 }
 QByteArray read1(int slave) {
     return rtu(modbus::Request::readRegisters(std::uint8_t(slave), 0, 1));
@@ -25,8 +24,7 @@ QByteArray addressChange(int from, int to) {
     return rtu(modbus::Request::addressChange(std::uint8_t(from), std::uint8_t(to)));
 }
 QByteArray withCrc(std::vector<std::uint8_t> unitAndPdu) {
-    const auto frame = modbus::withCrc(unitAndPdu);
-    return QByteArray(reinterpret_cast<const char *>(frame.data()), qsizetype(frame.size()));
+    return modbus::byteArrayOf(modbus::withCrc(unitAndPdu));
 }
 QByteArray concentration(int slave, int ppm) { // the reply to read1
     return withCrc({std::uint8_t(slave), 3, 2, std::uint8_t(ppm >> 8), std::uint8_t(ppm & 0xFF)});

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <unistd.h>
 
@@ -17,10 +18,14 @@ struct ProgramRun {
     QString err;
 };
 
+// `childSetUp` runs in the child before the program starts (closingDescriptors below).
 inline ProgramRun runProgram(const QString &program, const QStringList &arguments,
-                             const QProcessEnvironment &env, int timeoutMs = 60000) {
+                             const QProcessEnvironment &env, int timeoutMs = 60000,
+                             const std::function<void()> &childSetUp = {}) {
     QProcess process;
     process.setProcessEnvironment(env);
+    if (childSetUp)
+        process.setChildProcessModifier(childSetUp);
     process.start(program, arguments);
     ProgramRun run;
     if (!process.waitForFinished(timeoutMs)) {
@@ -71,4 +76,12 @@ inline std::function<void()> closingDescriptors(QList<int> descriptors) {
         for (const int descriptor : descriptors)
             ::close(descriptor);
     };
+}
+
+// Whether each of these descriptors of the running process leads to /dev/null.
+inline bool onDevNull(qint64 pid, const QList<int> &descriptors) {
+    return std::all_of(descriptors.begin(), descriptors.end(), [pid](int descriptor) {
+        return QFile::symLinkTarget(QStringLiteral("/proc/%1/fd/%2").arg(pid).arg(descriptor)) ==
+               QStringLiteral("/dev/null");
+    });
 }

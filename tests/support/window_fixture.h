@@ -2,6 +2,7 @@
 
 #include "app/frm_main.h"
 #include "fake_comm_control.h"
+#include "serial/echo_removal.h"
 
 #include <QLabel>
 #include <QList>
@@ -20,9 +21,15 @@ struct WindowFixture {
     std::unique_ptr<frmMain> window;
 
     enum class Start { Loaded, NotLoaded };
-    explicit WindowFixture(Start start = Start::Loaded, bool com1Available = true) {
+    // Echoing: the fake line under the echo removal, as --echo makes the window's line.
+    enum class Line { Plain, Echoing };
+    explicit WindowFixture(Start start = Start::Loaded, bool com1Available = true,
+                           Line line = Line::Plain) {
         auto fake = std::make_unique<FakeCommControl>();
         comm = fake.get();
+        std::unique_ptr<CommControl> control = std::move(fake);
+        if (line == Line::Echoing)
+            control = std::make_unique<EchoRemovingControl>(std::move(control));
         comm->refuseOpen = !com1Available;
         frmMain::Seams seams;
         seams.showMessage = [this](const Message &message) {
@@ -31,7 +38,7 @@ struct WindowFixture {
                 whileMessageOpen(message);
         };
         seams.openUrl = [this](const QUrl &url) { openedUrls << url; };
-        window = std::make_unique<frmMain>(std::move(fake), seams);
+        window = std::make_unique<frmMain>(std::move(control), seams);
         if (start == Start::Loaded)
             window->Form_Load();
         comm->refuseOpen = false;

@@ -80,9 +80,9 @@ TEST(HexText, RequestEndsInABlankReplyStartsWithOne) {
     EXPECT_EQ(replyHexText({}), QString());
 }
 
-// Every kind of request the programs send, built by the frame type, against the bytes the
-// window's own examples quote; the reply each asks for; the same request over Modbus TCP; and the
-// request a module reads back from the bytes.
+// Each kind of request the programs send, built by the frame type, against the bytes the
+// window's own examples quote (their CRCs: EveryQuotedFrame); the reply each asks for; the same
+// request over Modbus TCP; and the request a module reads back from the bytes.
 TEST(Request, EveryKindAsTheQuotedBytes) {
     struct Case {
         Request request;
@@ -92,19 +92,11 @@ TEST(Request, EveryKindAsTheQuotedBytes) {
     };
     const Case cases[] = {
         {Request::measurement(1, 3, 0, 10), "01030000000AC5CD", 25, RequestKind::Measurement},
-        {Request::measurement(2, 3, 0, 4), "020300000004443A", 13, RequestKind::Measurement},
         {Request::measurement(0, 3, 0, 0), "000300000000", 5, RequestKind::Measurement},
         {Request::measurement(1, 4, 3, 255), "0104000300FF", 515, RequestKind::Measurement},
         {Request::addressChange(1, 2), "01060B0000020A2F", 8, RequestKind::AddressChange},
-        {Request::addressChange(255, 3), "FF060B000003", 8, RequestKind::AddressChange},
         {Request::addressRead(2), "0203000000018439", 7, RequestKind::Measurement},
-        {Request::parameterWrite(2, 0x0A02, 1), "02060A020001EA21", 8, RequestKind::ParameterWrite},
-        {Request::parameterWrite(2, 0x0A02, 2), "02060A020002AA20", 8, RequestKind::ParameterWrite},
         {Request::parameterWrite(2, 0x0A03, 0xFFFF), "02060A03FFFF7B91", 8,
-         RequestKind::ParameterWrite},
-        {Request::parameterWrite(2, 0x0A04, 2000), "02060A0407D0C84C", 8,
-         RequestKind::ParameterWrite},
-        {Request::parameterWrite(2, 0x0A05, 1000), "02060A0503E89A9E", 8,
          RequestKind::ParameterWrite},
     };
     for (const Case &c : cases) {

@@ -17,7 +17,6 @@ class AccessibilityTest : public QObject {
 private slots:
     void accessibleNames_data();
     void accessibleNames();
-    void valueBoxesDescribedByTheLabelBeside_data();
     void valueBoxesDescribedByTheLabelBeside();
     void countersReadTheirNumbers();
     void lampStateAsText();
@@ -69,26 +68,19 @@ QString descriptionOf(QWidget *widget) {
 }
 } // namespace
 
-void AccessibilityTest::valueBoxesDescribedByTheLabelBeside_data() {
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("description");
+void AccessibilityTest::valueBoxesDescribedByTheLabelBeside() {
+    WindowFixture f;
     const std::pair<const char *, const char *> rows[] = {
         {"txtValue_0", "ppm"},
         {"txtValue_2", "值范围为：0.5到2.0，默认值1.0"},
         {"txtValue_3", "值范围为：0-1000，默认为0"},
         {"txtValue_4", "值范围为：1000-20000，默认为2000"},
         {"txtValue_5", "值范围为：100-2000，默认为1000"}};
-    for (const auto &[box, description] : rows)
-        QTest::newRow(box) << QString::fromUtf8(box) << QString::fromUtf8(description);
-}
-
-void AccessibilityTest::valueBoxesDescribedByTheLabelBeside() {
-    QFETCH(QString, box);
-    QFETCH(QString, description);
-    WindowFixture f;
-    auto *widget = f.window->findChild<QLineEdit *>(box);
-    QVERIFY(widget);
-    QCOMPARE(descriptionOf(widget), description);
+    for (const auto &[box, description] : rows) {
+        auto *widget = f.window->findChild<QLineEdit *>(box);
+        QVERIFY2(widget, box);
+        QCOMPARE(descriptionOf(widget), QString::fromUtf8(description));
+    }
 }
 
 // A counter's name is the number it shows (the AT-SPI test checks that a screen reader hears each

@@ -1,35 +1,9 @@
 // The window on a line that gives back every request before the reply (--echo): the echo is
 // removed, the reply handled as on any line; bytes that are not the echo are handled at once.
-#include "fake_comm_control.h"
-#include "serial/echo_removal.h"
-
-#include "app/frm_main.h"
+#include "window_fixture.h"
 
 #include <QPlainTextEdit>
 #include <QtTest>
-
-namespace {
-
-QByteArray hex(const char *text) {
-    return QByteArray::fromHex(text);
-}
-
-// The real window on the echo removal over the fake line.
-struct EchoingWindow {
-    FakeCommControl *line = nullptr;
-    std::unique_ptr<frmMain> window;
-    EchoingWindow() {
-        auto fake = std::make_unique<FakeCommControl>();
-        line = fake.get();
-        window = std::make_unique<frmMain>(
-            std::make_unique<EchoRemovingControl>(std::move(fake)),
-            frmMain::Seams{[](const Message &) {}, [](const QUrl &) {}, {}});
-        window->Form_Load();
-    }
-    QString receiveBox() const { return window->ui.txtState->toPlainText(); }
-};
-
-} // namespace
 
 class EchoTest : public QObject {
     Q_OBJECT
@@ -45,9 +19,9 @@ void EchoTest::replyAfterTheEcho_data() {
     QTest::addColumn<QString>("shown");    // the receive box
     QTest::addColumn<QString>("decoded");  // txtValue(0), or the address boxes
     QTest::addColumn<QString>("note");     // the receive box's tooltip
-    const QByteArray read = hex("010300000002C40B");
-    const QByteArray change = hex("01060B0000020A2F");
-    const QByteArray reading = hex("01030401F4FFFFBB8D");
+    const QByteArray read = WindowFixture::hex("010300000002C40B");
+    const QByteArray change = WindowFixture::hex("01060B0000020A2F");
+    const QByteArray reading = WindowFixture::hex("01030401F4FFFFBB8D");
     QTest::newRow("echo, then the reading")
         << "read" << QByteArrayList{read, reading} << 2 << " 01 03 04 01 F4 FF FF BB 8D"
         << "500"
@@ -63,7 +37,8 @@ void EchoTest::replyAfterTheEcho_data() {
         << "2"
         << "";
     QTest::newRow("a refusal at once, past the echo")
-        << "read" << QByteArrayList{read, hex("018302C0F1")} << 2 << " 01 83 02 C0 F1"
+        << "read" << QByteArrayList{read, WindowFixture::hex("018302C0F1")} << 2
+        << " 01 83 02 C0 F1"
         << "0" << QString::fromUtf8("模块拒绝：02 非法数据地址");
     QTest::newRow("the echo alone waits for the reply")
         << "read" << QByteArrayList{read} << -1 << ""
@@ -81,28 +56,26 @@ void EchoTest::replyAfterTheEcho() {
     QFETCH(QString, shown);
     QFETCH(QString, decoded);
     QFETCH(QString, note);
-    EchoingWindow w;
-    w.line->open = true;
+    WindowFixture f(WindowFixture::Start::Loaded, true, WindowFixture::Line::Echoing);
+    f.comm->open = true;
     if (request == u"read") {
-        w.window->ui.txtDataLength->setText(QStringLiteral("2"));
-        w.window->comDoOnce_Click();
+        f.ui().txtDataLength->setText(QStringLiteral("2"));
+        f.window->comDoOnce_Click();
     } else {
-        w.window->txtSetID[1]->setText(QStringLiteral("2"));
-        w.window->cmdChangeID_Click();
+        f.window->txtSetID[1]->setText(QStringLiteral("2"));
+        f.window->cmdChangeID_Click();
     }
-    QCOMPARE(w.window->RecThreshold, request == u"read" ? 9 : 8); // the reply's, as without echo
+    QCOMPARE(f.window->RecThreshold, request == u"read" ? 9 : 8); // the reply's, as without echo
     for (int arrival = 0; arrival < arrivals.size(); ++arrival) {
-        w.line->deliver(arrivals[arrival]);
-        QCOMPARE(w.window->RecCount, arrival + 1 >= handledAfter && handledAfter > 0 ? 1 : 0);
+        f.comm->deliver(arrivals[arrival]);
+        QCOMPARE(f.window->RecCount, arrival + 1 >= handledAfter && handledAfter > 0 ? 1 : 0);
     }
-    QCOMPARE(w.receiveBox(), shown);
-    QCOMPARE(request == u"read" ? w.window->txtValue[0]->text() : w.window->txtSetID[0]->text(),
+    QCOMPARE(f.ui().txtState->toPlainText(), shown);
+    QCOMPARE(request == u"read" ? f.window->txtValue[0]->text() : f.window->txtSetID[0]->text(),
              decoded);
-    QCOMPARE(w.window->ui.txtState->toolTip(), note);
-    QCOMPARE(w.window->frontLamp()->objectName(), handledAfter > 0 ? QStringLiteral("imgConnected")
-                                                  : request == u"read"
-                                                      ? QStringLiteral("ImgYellow")
-                                                      : QStringLiteral("imgConnected"));
+    QCOMPARE(f.ui().txtState->toolTip(), note);
+    QCOMPARE(f.lamp(), handledAfter > 0 || request != u"read" ? QStringLiteral("imgConnected")
+                                                              : QStringLiteral("ImgYellow"));
 }
 
 QTEST_MAIN(EchoTest)

@@ -74,27 +74,21 @@ void EnglishTest::everyMessageIsEnglish() {
     f.comm->refuseOpen = true;
     ui.cmdCom->click(); // the port cannot be opened
     // and why: each second line
-    const auto refused = [](unsigned mode, bool joinedSinceLogIn) {
-        return DeviceAccess{true, false, "root", "dialout", 0020000 | mode, joinedSinceLogIn};
-    };
-    const auto locked = [](LockRefusal::Kind kind, QString program) {
-        return LockRefusal{kind, "/var/lock/LCK..ttyUSB0", 42, program, "empty"};
-    };
     using Cause = PortRefusal::Cause;
-    for (const PortRefusal &refusal : {
-             PortRefusal{Cause::NoDevice, "/dev/ttyUSB0", {}, {}},
-             PortRefusal{Cause::NoPermission, "/dev/ttyUSB0", refused(0600, false), {}},
-             PortRefusal{Cause::NoPermission, "/dev/ttyUSB0", refused(0660, false), {}},
-             PortRefusal{Cause::NoPermission, "/dev/ttyUSB0", refused(0660, true), {}},
-             PortRefusal{Cause::Locked,
-                         "/dev/ttyUSB0",
-                         {},
-                         locked(LockRefusal::Kind::HeldByProcess, "minicom")},
-             PortRefusal{
-                 Cause::Locked, "/dev/ttyUSB0", {}, locked(LockRefusal::Kind::HeldByProcess, {})},
-             PortRefusal{
-                 Cause::Locked, "/dev/ttyUSB0", {}, locked(LockRefusal::Kind::UnreadableLock, {})},
-         }) {
+    const QString device = QStringLiteral("/dev/ttyUSB0");
+    const auto refused = [&](unsigned mode, bool joinedSinceLogIn) {
+        const DeviceAccess access{true, false, "root", "dialout", 0020000 | mode, joinedSinceLogIn};
+        return PortRefusal{Cause::NoPermission, device, access, {}};
+    };
+    const auto locked = [&](LockRefusal::Kind kind, QString program) {
+        const LockRefusal lock{kind, "/var/lock/LCK..ttyUSB0", 42, program, "empty"};
+        return PortRefusal{Cause::Locked, device, {}, lock};
+    };
+    for (const PortRefusal &refusal :
+         {PortRefusal{Cause::NoDevice, device, {}, {}}, refused(0600, false), refused(0660, false),
+          refused(0660, true), locked(LockRefusal::Kind::HeldByProcess, "minicom"),
+          locked(LockRefusal::Kind::HeldByProcess, {}),
+          locked(LockRefusal::Kind::UnreadableLock, {})}) {
         f.comm->refusal = refusal;
         ui.cmdCom->click();
     }

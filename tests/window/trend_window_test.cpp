@@ -188,13 +188,8 @@ void TrendWindowTest::opensOnTheScreen() {
     const QRect available = w.window->screen()->availableGeometry();
     const QRect mainFrame = w.window->frameGeometry();
     const QRect trendFrame = w.trend.frameGeometry();
-    const QString where = QStringLiteral("trend %1,%2 %3x%4 on %5x%6")
-                              .arg(trendFrame.x())
-                              .arg(trendFrame.y())
-                              .arg(trendFrame.width())
-                              .arg(trendFrame.height())
-                              .arg(available.width())
-                              .arg(available.height());
+    QString where;
+    QDebug(&where) << "trend" << trendFrame << "on" << available;
     QVERIFY2(available.contains(trendFrame), qPrintable(where));
     if (mainFrame.right() + 8 + trendFrame.width() <= available.right())
         QVERIFY2(trendFrame.left() > mainFrame.right(), qPrintable(where));
