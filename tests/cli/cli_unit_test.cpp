@@ -279,6 +279,33 @@ TEST(CliHelp, EverySettingIsTakenWithinTheRangeShown) {
     EXPECT_EQ(errorOf({"set", "bogus", "1"}), "set: 'bogus' is not one of " + names.join(", "));
 }
 
+// The defaults the help names are the ones the parser uses when the option is absent: the help
+// writes its own constants, the rows carry theirs.
+TEST(CliHelp, TheDefaultsShownAreTheOnesUsed) {
+    const auto shown = [](const char *pattern) {
+        return QRegularExpression(QString::fromLatin1(pattern))
+            .match(kFlatHelp)
+            .capturedTexts()
+            .mid(1)
+            .join(u' ');
+    };
+    const auto route = [](int port) { return QStringLiteral("COM%1").arg(port); };
+    const Invocation read = parseCommandLine({"read"}, route);
+    const Invocation scan = parseCommandLine({"scan"}, route);
+    QStringList bauds;
+    for (const int baud : scan.bauds)
+        bauds << QString::number(baud);
+    EXPECT_EQ(read.line.port, shown("--port \\S+ the serial port \\(default (\\w+)\\)"));
+    EXPECT_EQ(QString::number(read.line.baud), shown("--baud RATE [^(]*\\(default (\\d+)\\)"));
+    EXPECT_EQ(QString::number(read.line.address()),
+              shown("--address LIST [^(]*\\(default (\\d+)\\)"));
+    EXPECT_EQ(QStringLiteral("%1 %2").arg(read.line.timeoutMs).arg(scan.line.timeoutMs),
+              shown("--timeout MS [^(]*\\(default (\\d+); scan: (\\d+)\\)"));
+    EXPECT_EQ(QStringLiteral("%1 %2").arg(read.line.retries).arg(scan.line.retries),
+              shown("--retries N [^(]*\\(default (\\d+); scan: (\\d+)\\)"));
+    EXPECT_EQ(bauds.join(u','), shown("rate of --bauds \\(default ([\\d,]+)\\)"));
+}
+
 TEST(CliHelp, EveryLineFitsTheWidth) {
     for (const QString &line : kHelp.split(u'\n'))
         EXPECT_LE(line.size(), help::kWidth) << line.toStdString();
