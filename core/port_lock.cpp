@@ -13,6 +13,10 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -91,6 +95,42 @@ QString runningProgram(qint64 pid) {
     return QString::fromLocal8Bit(comm.readAll().trimmed());
 }
 
+// The first bytes of the lock file at `path`; none, and why in `why`, when it cannot be read. A
+// named pipe or a device put where a lock file belongs would hold up a plain open until a writer
+// (or a carrier) comes: it is opened without waiting, and read only when it is a regular file.
+std::optional<QByteArray> lockFileBytes(const QString &path, QString &why) {
+    QFile file(path);
+#ifdef Q_OS_UNIX
+    const QString notAFile = QStringLiteral("not a regular file");
+    const QByteArray native = QFile::encodeName(path);
+    struct stat facts {};
+    if (::stat(native.constData(), &facts) == 0 && !S_ISREG(facts.st_mode)) {
+        why = notAFile; // not even opened: a device would notice
+        return std::nullopt;
+    }
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        why = QStringLiteral("unreadable: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return std::nullopt;
+    }
+    if (::fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {
+        ::close(fd);
+        why = notAFile;
+        return std::nullopt;
+    }
+    const bool opened = file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    if (!opened)
+        ::close(fd);
+#else
+    const bool opened = file.open(QIODevice::ReadOnly);
+#endif
+    if (!opened) {
+        why = QStringLiteral("unreadable: %1").arg(file.errorString());
+        return std::nullopt;
+    }
+    return file.read(kMostLockBytes);
+}
+
 std::optional<LockRefusal> refusalFrom(const QString &path, const LockFileReading &reading) {
     if (reading.state == LockFileReading::State::Live)
         return LockRefusal{
@@ -133,11 +173,10 @@ LockFileReading readLockFile(const QString &path) {
     if (!file.exists())
         return reading;
     reading.state = LockFileReading::State::Unreadable;
-    if (!file.open(QIODevice::ReadOnly)) {
-        reading.content = QStringLiteral("unreadable: %1").arg(file.errorString());
+    const auto read = lockFileBytes(path, reading.content);
+    if (!read)
         return reading;
-    }
-    const QByteArray bytes = file.read(kMostLockBytes);
+    const QByteArray bytes = *read;
     const QList<QByteArray> lines = bytes.split('\n');
     const auto pid = pidOf(lines.value(0));
     if (!pid) {
