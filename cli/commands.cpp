@@ -436,6 +436,7 @@ int scan(const Invocation &invocation) {
     const QString scanned = addressListText(invocation.scanAddresses);
     printOut(scanHeader(invocation.format, !tcp));
     bool anyFound = false;
+    QString echoTrouble; // a line whose echo is not as --echo says hides every module alike
     for (const int baud : invocation.bauds) {
         const auto master = openPort(invocation, baud);
         if (!master)
@@ -455,6 +456,8 @@ int scan(const Invocation &invocation) {
                 clearProgress();
                 return fail(*failure);
             }
+            if (failure && failure->echo && echoTrouble.isEmpty())
+                echoTrouble = failure->reason;
             if (!failure || failure->kind == Failure::Kind::Exception) {
                 clearProgress();
                 printOut(formatFind(address, tcp ? std::nullopt : std::optional(baud),
@@ -468,7 +471,8 @@ int scan(const Invocation &invocation) {
         anyFound = anyFound || !found.empty();
     }
     if (!anyFound) {
-        complain(QStringLiteral("no module answered at addresses %1").arg(scanned));
+        complain(QStringLiteral("no module answered at addresses %1").arg(scanned) +
+                 (echoTrouble.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(echoTrouble)));
         return kExitNoAnswer;
     }
     return kExitSuccess;

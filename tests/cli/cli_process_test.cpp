@@ -752,6 +752,10 @@ void CliProcessTest::echo_data() {
         "invalid reply from address 1: the line did not give back what was sent: start without "
         "--echo",
         1);
+    row("a scan given back", true, {"scan", "--bauds", "9600", "--addresses", "1-6"}, 1,
+        "no module answered at addresses 1-6 (invalid reply from address 1: the line gives back "
+        "what was sent: start with --echo)",
+        2);
 }
 
 // A line that gives back every request (gx7140r-sim --echo): with --echo the echo is taken off
