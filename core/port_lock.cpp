@@ -87,6 +87,16 @@ bool processRuns(qint64 pid) {
 #endif
 }
 
+// A program's name as it may be shown on a terminal: anyone may write a lock file, and a process
+// may name itself, so control characters (a terminal's escape sequences) are shown as '?'.
+QString shownProgramName(QString name) {
+    for (QChar &c : name) {
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    }
+    return name;
+}
+
 // The name the system knows the process by; empty when it does not say.
 QString runningProgram(qint64 pid) {
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
@@ -194,7 +204,7 @@ LockFileReading readLockFile(const QString &path) {
         return reading;
     }
     reading.state = LockFileReading::State::Live;
-    reading.program = program.isEmpty() ? runningProgram(*pid) : program;
+    reading.program = shownProgramName(program.isEmpty() ? runningProgram(*pid) : program);
     return reading;
 }
 
