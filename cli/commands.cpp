@@ -43,9 +43,12 @@ QDateTime localNow() {
 }
 
 // Hands the bytes to the system until all went or a write failed; `done` tells how many went,
-// errno why the rest did not.
-bool writeBytes(int descriptor, const QByteArray &bytes, qsizetype &done) {
+// errno why the rest did not. Each write waits first, the ending signals let through, until the
+// descriptor takes bytes.
+bool writeBytes(int descriptor, const QByteArray &bytes, qsizetype &done,
+                const HeldInterrupts &held) {
     for (done = 0; done < bytes.size();) {
+        held.waitUntilWritable(descriptor);
         const ssize_t written =
             ::write(descriptor, bytes.constData() + done, std::size_t(bytes.size() - done));
         if (written < 0 && errno == EINTR)
@@ -78,7 +81,7 @@ bool writeAll(int descriptor, const QString &text) {
     const QByteArray bytes = text.toLocal8Bit();
     HeldInterrupts held;
     qsizetype done = 0;
-    if (writeBytes(descriptor, bytes, done))
+    if (writeBytes(descriptor, bytes, done, held))
         return true;
     const int error = errno;
     cutBackToWholeLine(descriptor, bytes, done);
