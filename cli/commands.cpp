@@ -43,9 +43,12 @@ QDateTime localNow() {
 }
 
 // Hands the bytes to the system until all went or a write failed; `done` tells how many went,
-// errno why the rest did not.
-bool writeBytes(int descriptor, const QByteArray &bytes, qsizetype &done) {
+// errno why the rest did not. Each write waits first, the ending signals let through, until the
+// descriptor takes bytes.
+bool writeBytes(int descriptor, const QByteArray &bytes, qsizetype &done,
+                const HeldInterrupts &held) {
     for (done = 0; done < bytes.size();) {
+        held.waitUntilWritable(descriptor);
         const ssize_t written =
             ::write(descriptor, bytes.constData() + done, std::size_t(bytes.size() - done));
         if (written < 0 && errno == EINTR)
@@ -78,7 +81,7 @@ bool writeAll(int descriptor, const QString &text) {
     const QByteArray bytes = text.toLocal8Bit();
     HeldInterrupts held;
     qsizetype done = 0;
-    if (writeBytes(descriptor, bytes, done))
+    if (writeBytes(descriptor, bytes, done, held))
         return true;
     const int error = errno;
     cutBackToWholeLine(descriptor, bytes, done);
@@ -436,6 +439,7 @@ int scan(const Invocation &invocation) {
     const QString scanned = addressListText(invocation.scanAddresses);
     printOut(scanHeader(invocation.format, !tcp));
     bool anyFound = false;
+    QString echoTrouble; // a line whose echo is not as --echo says hides every module alike
     for (const int baud : invocation.bauds) {
         const auto master = openPort(invocation, baud);
         if (!master)
@@ -455,6 +459,8 @@ int scan(const Invocation &invocation) {
                 clearProgress();
                 return fail(*failure);
             }
+            if (failure && failure->echo && echoTrouble.isEmpty())
+                echoTrouble = failure->reason;
             if (!failure || failure->kind == Failure::Kind::Exception) {
                 clearProgress();
                 printOut(formatFind(address, tcp ? std::nullopt : std::optional(baud),
@@ -468,7 +474,8 @@ int scan(const Invocation &invocation) {
         anyFound = anyFound || !found.empty();
     }
     if (!anyFound) {
-        complain(QStringLiteral("no module answered at addresses %1").arg(scanned));
+        complain(QStringLiteral("no module answered at addresses %1").arg(scanned) +
+                 (echoTrouble.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(echoTrouble)));
         return kExitNoAnswer;
     }
     return kExitSuccess;

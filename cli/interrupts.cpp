@@ -1,7 +1,9 @@
 #include "interrupts.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
+#include <poll.h>
 #include <unistd.h>
 
 namespace cli {
@@ -73,6 +75,12 @@ HeldInterrupts::HeldInterrupts() {
 
 HeldInterrupts::~HeldInterrupts() {
     sigprocmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+void HeldInterrupts::waitUntilWritable(int descriptor) const {
+    pollfd writable{descriptor, POLLOUT, 0};
+    while (ppoll(&writable, 1, nullptr, &previous_) < 0 && errno == EINTR) {
+    }
 }
 
 } // namespace cli

@@ -6,7 +6,7 @@
 // the handler removes the port's lock files, clears a progress line and exits with the shell's
 // status for the signal. A closed pipe (SIGPIPE) ends it the same way, silently, as it ends any
 // Unix filter. Output is written with these signals held, so that a line is printed whole or not at
-// all.
+// all; they are let through while the output takes nothing.
 namespace cli {
 
 void endAtOnceOnInterrupt();
@@ -24,6 +24,10 @@ public:
     ~HeldInterrupts();
     HeldInterrupts(const HeldInterrupts &) = delete;
     HeldInterrupts &operator=(const HeldInterrupts &) = delete;
+
+    // Waits until the descriptor takes bytes, the signals let through meanwhile: a reader that
+    // stopped reading (a full pipe, a stopped terminal) must not keep them from ending the program.
+    void waitUntilWritable(int descriptor) const;
 
 private:
     sigset_t previous_;

@@ -52,6 +52,7 @@ struct Outcome {
     int error = 0;
     QString problem;
     bool final = false; // trying again cannot help
+    bool echo = false;  // the line's echo is not as --echo says
 };
 
 QString reasonFor(const Outcome &outcome, int address, std::int64_t timeoutUs, int tries,
@@ -182,9 +183,9 @@ int errorFor(const modbus::ReplyCheck &check) {
 Outcome outcomeOf(const modbus::Request &request, const modbus::ReplyCheck &check) {
     switch (check.verdict) {
     case modbus::ReplyVerdict::EchoOfRequest:
-        return {EMBBADDATA, modbus::replyProblem(request, check), true};
+        return {EMBBADDATA, modbus::replyProblem(request, check), true, true};
     case modbus::ReplyVerdict::EchoDiffers:
-        return {EMBBADDATA, modbus::replyProblem(request, check), false};
+        return {EMBBADDATA, modbus::replyProblem(request, check), false, true};
     default:
         return {errorFor(check), {}, false};
     }
@@ -339,8 +340,9 @@ ModuleMaster::Exchange ModuleMaster::exchange(const modbus::Request &request) {
     } while (tries <= settings_.retries && !outcome.final &&
              (kindOf(outcome.error) == Failure::Kind::NoReply ||
               kindOf(outcome.error) == Failure::Kind::InvalidReply));
-    exchange.failure = Failure{kindOf(outcome.error), reasonFor(outcome, request.slave(), timeoutUs,
-                                                                tries, settings_.device)};
+    exchange.failure = Failure{
+        kindOf(outcome.error),
+        reasonFor(outcome, request.slave(), timeoutUs, tries, settings_.device), outcome.echo};
     return exchange;
 }
 

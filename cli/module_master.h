@@ -21,7 +21,8 @@ namespace cli {
 struct Failure {
     enum class Kind { NoReply, InvalidReply, Exception, PortGone };
     Kind kind = Kind::NoReply;
-    QString reason; // one line
+    QString reason;    // one line
+    bool echo = false; // the line gives back requests, or none, against --echo: the reason says so
 };
 
 // The Modbus master on one serial line or Modbus TCP connection, which libmodbus opens: each

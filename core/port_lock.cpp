@@ -13,6 +13,10 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -83,12 +87,58 @@ bool processRuns(qint64 pid) {
 #endif
 }
 
+// A program's name as it may be shown on a terminal: anyone may write a lock file, and a process
+// may name itself, so control characters (a terminal's escape sequences) are shown as '?'.
+QString shownProgramName(QString name) {
+    for (QChar &c : name) {
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    }
+    return name;
+}
+
 // The name the system knows the process by; empty when it does not say.
 QString runningProgram(qint64 pid) {
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
     if (!comm.open(QIODevice::ReadOnly))
         return {};
     return QString::fromLocal8Bit(comm.readAll().trimmed());
+}
+
+// The first bytes of the lock file at `path`; none, and why in `why`, when it cannot be read. A
+// named pipe or a device put where a lock file belongs would hold up a plain open until a writer
+// (or a carrier) comes: it is opened without waiting, and read only when it is a regular file.
+std::optional<QByteArray> lockFileBytes(const QString &path, QString &why) {
+    QFile file(path);
+#ifdef Q_OS_UNIX
+    const QString notAFile = QStringLiteral("not a regular file");
+    const QByteArray native = QFile::encodeName(path);
+    struct stat facts {};
+    if (::stat(native.constData(), &facts) == 0 && !S_ISREG(facts.st_mode)) {
+        why = notAFile; // not even opened: a device would notice
+        return std::nullopt;
+    }
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        why = QStringLiteral("unreadable: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return std::nullopt;
+    }
+    if (::fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {
+        ::close(fd);
+        why = notAFile;
+        return std::nullopt;
+    }
+    const bool opened = file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    if (!opened)
+        ::close(fd);
+#else
+    const bool opened = file.open(QIODevice::ReadOnly);
+#endif
+    if (!opened) {
+        why = QStringLiteral("unreadable: %1").arg(file.errorString());
+        return std::nullopt;
+    }
+    return file.read(kMostLockBytes);
 }
 
 std::optional<LockRefusal> refusalFrom(const QString &path, const LockFileReading &reading) {
@@ -133,11 +183,10 @@ LockFileReading readLockFile(const QString &path) {
     if (!file.exists())
         return reading;
     reading.state = LockFileReading::State::Unreadable;
-    if (!file.open(QIODevice::ReadOnly)) {
-        reading.content = QStringLiteral("unreadable: %1").arg(file.errorString());
+    const auto read = lockFileBytes(path, reading.content);
+    if (!read)
         return reading;
-    }
-    const QByteArray bytes = file.read(kMostLockBytes);
+    const QByteArray bytes = *read;
     const QList<QByteArray> lines = bytes.split('\n');
     const auto pid = pidOf(lines.value(0));
     if (!pid) {
@@ -155,7 +204,7 @@ LockFileReading readLockFile(const QString &path) {
         return reading;
     }
     reading.state = LockFileReading::State::Live;
-    reading.program = program.isEmpty() ? runningProgram(*pid) : program;
+    reading.program = shownProgramName(program.isEmpty() ? runningProgram(*pid) : program);
     return reading;
 }
 

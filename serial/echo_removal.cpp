@@ -7,6 +7,7 @@ EchoRemovingControl::EchoRemovingControl(std::unique_ptr<CommControl> line, QObj
 
 void EchoRemovingControl::forget() {
     echo_.clear();
+    echoed_.clear();
     waiting_.clear();
     differed_ = false;
 }
@@ -56,11 +57,12 @@ void EchoRemovingControl::onLineEvent() {
         if (bytes.first(compared) != echo_.first(compared)) {
             differed_ = true; // not the echo after all: handed on at once, as it is
             echo_.clear();
-            waiting_ += bytes;
+            waiting_ += std::exchange(echoed_, {}) + bytes;
             commEvent_ = comEvReceive;
             emit OnComm();
             return;
         }
+        echoed_ += bytes.first(compared);
         echo_.remove(0, compared);
         bytes.remove(0, compared);
     }

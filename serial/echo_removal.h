@@ -43,6 +43,7 @@ private:
     int threshold_ = 0;
     int commEvent_ = 0;
     QByteArray echo_;    // what is still to come back of the bytes sent
+    QByteArray echoed_;  // what came back of them so far: the reply's first bytes if they differ
     QByteArray waiting_; // the reply's bytes (or, once the echo differed, all bytes) not yet read
     bool differed_ = false;
 };

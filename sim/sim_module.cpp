@@ -26,6 +26,7 @@ constexpr int kPollMs = 20;
 constexpr int kHighestLibmodbusSlave = modbus::kHighestLibmodbusAddress;
 constexpr int kBroadcastAddress = modbus::kBroadcastAddress;
 constexpr auto kShortestFrameGap = std::chrono::milliseconds(3);
+constexpr std::size_t kShortestRequest = 4; // address, function, CRC: a request with no data
 
 constexpr std::pair<speed_t, int> kSpeeds[] = {{B1200, 1200},   {B2400, 2400},    {B4800, 4800},
                                                {B9600, 9600},   {B19200, 19200},  {B38400, 38400},
@@ -266,16 +267,16 @@ void Module::handleFrame(const std::vector<std::uint8_t> &frame) {
         writeBytes(frame.data(), frame.size());
     if (options_.strictBaud && lineSpeed() != options_.baud)
         return;
-    const auto request = modbus::Request::parse(frame);
-    if (!request)
+    if (frame.size() < kShortestRequest)
         return;
-    const auto addressed = stationsAt(request->slave());
+    const int slave = frame[0];
+    const auto addressed = stationsAt(slave);
     if (addressed.empty())
         return; // a request for a module that is not on the line
     ++seen_;
     // On a bus the modules' answers to a broadcast would collide: none answers. One module alone
     // answers as libmodbus makes it (an exception it raises itself).
-    const bool answer = request->slave() != kBroadcastAddress || stations_.size() == 1;
+    const bool answer = slave != kBroadcastAddress || stations_.size() == 1;
     for (Station *station : addressed) {
         auto reply = libmodbusReply(*station, frame);
         afterReply(*station, frame);
@@ -316,10 +317,12 @@ std::vector<std::uint8_t> Module::libmodbusReply(Station &station,
         discardSocket(modbusSide_); // a bad CRC or a broken frame: a real module stays silent
         return {};
     }
-    const auto parts = *modbus::Request::parse(modbus::ByteView(request, std::size_t(length)));
-    const std::uint8_t function = parts.function();
-    const int first = parts.registerAddress();
-    const int countOrValue = parts.value();
+    // A request of another function may be shorter than a read's or a write's (address, function
+    // and CRC): it has no register and no value.
+    const auto parts = modbus::Request::parse(modbus::ByteView(request, std::size_t(length)));
+    const std::uint8_t function = request[1];
+    const int first = parts ? parts->registerAddress() : 0;
+    const int countOrValue = parts ? parts->value() : 0;
     const bool faultHits =
         fault_.load() == Fault::Exception && (station.replies + 1) % faultEvery_.load() == 0;
 
@@ -344,7 +347,7 @@ std::vector<std::uint8_t> Module::libmodbusReply(Station &station,
              (countOrValue < modbus::kLowestModuleAddress || countOrValue > kHighestLibmodbusSlave))
         exception = MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE;
     else if (write && first == kSlaveAddressRegister &&
-             addressTaken(station, countOrValue, parts.slave() == kBroadcastAddress))
+             addressTaken(station, countOrValue, request[0] == kBroadcastAddress))
         exception = MODBUS_EXCEPTION_ILLEGAL_DATA_VALUE; // two modules would answer at one address
 
     if (exception)

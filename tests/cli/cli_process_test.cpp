@@ -18,7 +18,9 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,6 +49,16 @@ void startPoll(QProcess &cli, const QString &port, int count, const QString &con
     cli.setProcessEnvironment(environment(configHome));
     cli.start(kCli, {"--port", port, "--format", "json", "poll", "--interval", "50", "--count",
                      QString::number(count)});
+}
+
+// The state letter of /proc/PID/stat: 'S' while the process sleeps in a call.
+char processState(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return '?';
+    const QByteArray line = stat.readAll();
+    const qsizetype afterName = line.lastIndexOf(')');
+    return afterName >= 0 && afterName + 2 < line.size() ? line[afterName + 2] : '?';
 }
 
 // Every line whole, a JSON object of an accepted reading.
@@ -212,6 +224,7 @@ private slots:
     void lostAddressChangeEchoIsCheckedAtTheNewAddress();
     void interruptEndsAnExchangeAtOnce_data();
     void interruptEndsAnExchangeAtOnce();
+    void interruptEndsARunWhoseReaderStopped();
     void busReadsEachModuleInTurn_data();
     void busReadsEachModuleInTurn();
     void aLateRoundIsNotCaughtUp();
@@ -606,6 +619,36 @@ void CliProcessTest::interruptEndsAnExchangeAtOnce() {
     QCOMPARE(sim.module().requestsSeen(), 1);
 }
 
+// A reader that stopped reading (a pager left open, a stalled publisher: a full pipe) holds the
+// output back, not the signals: SIGTERM ends the run at once, its lock removed.
+void CliProcessTest::interruptEndsARunWhoseReaderStopped() {
+    SimRunner sim;
+    QVERIFY(sim.ok());
+    int pipeEnds[2];
+    QCOMPARE(::pipe2(pipeEnds, O_CLOEXEC), 0);
+    const auto closeEnds = qScopeGuard([&pipeEnds] {
+        ::close(pipeEnds[0]);
+        ::close(pipeEnds[1]);
+    });
+    const int flags = ::fcntl(pipeEnds[1], F_GETFL);
+    ::fcntl(pipeEnds[1], F_SETFL, flags | O_NONBLOCK);
+    while (::write(pipeEnds[1], "x", 1) == 1) { // full before the program's first byte
+    }
+    ::fcntl(pipeEnds[1], F_SETFL, flags);
+    QProcess cli;
+    cli.setChildProcessModifier([output = pipeEnds[1]] { ::dup2(output, STDOUT_FILENO); });
+    cli.start(kCli, {"--port", sim.path(), "--format", "csv", "read"});
+    QVERIFY(cli.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(sim.module().requestsAnswered() == 1, 20000);
+    const QString lock = lockFileOf(cli.processId());
+    QVERIFY(!lock.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(processState(cli.processId()) == 'S', 20000); // waits to write
+    ::kill(pid_t(cli.processId()), SIGTERM);
+    QVERIFY(cli.waitForFinished(10000));
+    QCOMPARE(cli.exitCode(), 128 + SIGTERM);
+    QVERIFY(!QFile::exists(lock));
+}
+
 // A bus of two modules and an address no module answers at, read in the order listed: a row
 // for each, the silent one rejected with its reason (on stderr as well), the others' registers
 // exactly; exit status 1. A poll whose rounds never fit says so once and doubles none.
@@ -752,6 +795,10 @@ void CliProcessTest::echo_data() {
         "invalid reply from address 1: the line did not give back what was sent: start without "
         "--echo",
         1);
+    row("a scan given back", true, {"scan", "--bauds", "9600", "--addresses", "1-6"}, 1,
+        "no module answered at addresses 1-6 (invalid reply from address 1: the line gives back "
+        "what was sent: start with --echo)",
+        2);
 }
 
 // A line that gives back every request (gx7140r-sim --echo): with --echo the echo is taken off

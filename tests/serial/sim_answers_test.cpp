@@ -37,6 +37,8 @@ void SimAnswersTest::answers_data() {
     QTest::newRow("write registers 4 and 5 (16)")
         << Ask([twoValues](modbus_t *m) { return modbus_write_registers(m, 4, 2, twoValues); })
         << int(EMBXILFUN);
+    QTest::newRow("report the slave id (17), a request of four bytes")
+        << Ask([](modbus_t *m) { return modbus_report_slave_id(m, 16, bits); }) << int(EMBXILFUN);
     QTest::newRow("read beyond the block")
         << Ask([](modbus_t *m) { return modbus_read_registers(m, 8, 3, values); })
         << int(EMBXILADD);

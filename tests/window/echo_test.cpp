@@ -47,6 +47,10 @@ void EchoTest::replyAfterTheEcho_data() {
     QTest::newRow("a line that does not echo, at once")
         << "read" << QByteArrayList{reading.first(3)} << 1 << " 01 03 04"
         << "0" << QString::fromUtf8("线路没有回传发送的数据：请不带 --echo 启动本程序");
+    QTest::newRow("a line that does not echo, the reply's first bytes alike")
+        << "read" << QByteArrayList{reading.first(2), reading.sliced(2)} << 2
+        << " 01 03 04 01 F4 FF FF BB 8D"
+        << "0" << QString::fromUtf8("线路没有回传发送的数据：请不带 --echo 启动本程序");
 }
 
 void EchoTest::replyAfterTheEcho() {
