@@ -85,6 +85,14 @@ using PortRoute = std::function<QString(int port)>; // COMn -> device
 // Arguments without the program name.
 Invocation parseCommandLine(const QStringList &arguments, const PortRoute &route);
 
+// The readers of the commands' own arguments and options, named in their rows (commands.cpp),
+// beside the Invocation fields they fill.
+struct ParsedOptions; // the options as given around the command
+bool readPoll(const ParsedOptions &, const QStringList &, Invocation &, QString &error);
+bool readSetAddress(const ParsedOptions &, const QStringList &, Invocation &, QString &error);
+bool readSet(const ParsedOptions &, const QStringList &, Invocation &, QString &error);
+bool readScan(const ParsedOptions &, const QStringList &, Invocation &, QString &error);
+
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitNoAnswer = 1; // no reply, an exception, an invalid frame, a mismatch
 inline constexpr int kExitUsage = 2;

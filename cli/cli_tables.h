@@ -11,11 +11,11 @@
 // The command line's commands, options and exit statuses, one row each: the help is written from
 // them and the parser reads by them. A new command is its row in the command table and the
 // function that runs it, both in commands.cpp; one with arguments or options of its own adds the
-// function that reads them (cli_options.cpp), named in its row.
+// function that reads them (cli_options.cpp, declared in cli_options.h beside the fields it
+// fills), named in its row.
 namespace cli {
 
 class ModuleMaster;
-struct ParsedOptions; // the options as given around the command (cli_options.cpp)
 
 // Reads a command's arguments (as many as its row names) and its own options into the invocation;
 // false with a one-line message.
@@ -64,11 +64,5 @@ QString rangeText(const modbus::SettingRange &range);
 QString settingNames();
 // "range-coefficient 0.5 to 2.0, range-low 0 to 1000, ..."
 QString settingsWithRanges();
-
-// Each command's reader, in cli_options.cpp.
-bool readPoll(const ParsedOptions &, const QStringList &, Invocation &, QString &error);
-bool readSetAddress(const ParsedOptions &, const QStringList &, Invocation &, QString &error);
-bool readSet(const ParsedOptions &, const QStringList &, Invocation &, QString &error);
-bool readScan(const ParsedOptions &, const QStringList &, Invocation &, QString &error);
 
 } // namespace cli
