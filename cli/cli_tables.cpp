@@ -60,6 +60,9 @@ QList<ExitStatusInfo> exitStatuses() {
                                                "middle of an exchange; every line printed is "
                                                "whole")},
         {exitStatusFor(SIGTERM), QStringLiteral("ended by SIGTERM, as by SIGINT")},
+        {exitStatusFor(SIGHUP), QStringLiteral("ended by SIGHUP (the terminal closed), as by "
+                                               "SIGINT")},
+        {exitStatusFor(SIGQUIT), QStringLiteral("ended by SIGQUIT, as by SIGINT")},
     };
 }
 

@@ -14,8 +14,6 @@ char lockPaths[kMostPaths][PATH_MAX];
 volatile sig_atomic_t progressShown = 0;
 constexpr char kClearLine[] = "\r\033[K";
 
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
-
 sigset_t endingSignals() {
     sigset_t signals;
     sigemptyset(&signals);

@@ -9,6 +9,8 @@
 // all; they are let through while the output takes nothing.
 namespace cli {
 
+inline constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
 void endAtOnceOnInterrupt();
 
 // The lock files the handler removes (at most a few; the paths are copied).

@@ -306,6 +306,16 @@ TEST(CliHelp, TheDefaultsShownAreTheOnesUsed) {
     EXPECT_EQ(bauds.join(u','), shown("rate of --bauds \\(default ([\\d,]+)\\)"));
 }
 
+// A script that sees status 129 finds in the help what ended the program.
+TEST(CliHelp, NamesTheStatusOfEverySignalThatEndsTheProgram) {
+    for (const int signal : kEndingSignals) {
+        const QString status = QString::number(exitStatusFor(signal));
+        EXPECT_TRUE(kHelp.contains("\n  " + status + "  ") ||
+                    kHelp.contains(QRegularExpression("status\\s+" + status)))
+            << status.toStdString();
+    }
+}
+
 TEST(CliHelp, EveryLineFitsTheWidth) {
     for (const QString &line : kHelp.split(u'\n'))
         EXPECT_LE(line.size(), help::kWidth) << line.toStdString();
