@@ -221,8 +221,9 @@ QString toolHelpText() {
                "\n"
                "Exit status:\n"
                "  0  the window was closed, or the option's work is done\n"
-               "  1  the saved mapping could not be written, or an option's answer had no\n"
-               "     standard output to go to (started with it closed)\n"
+               "  1  the saved mapping could not be written, or an option's answer could not\n"
+               "     be written to standard output (closed, a full disk, a reader that is\n"
+               "     gone; the reason on stderr)\n"
                "%2")
         .arg(logHelp(),
              QStringLiteral("  2  ") +

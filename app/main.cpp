@@ -11,7 +11,9 @@
 
 #include <QApplication>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -26,17 +28,26 @@ void print(FILE *stream, const QString &text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
-// What an option prints, refused when the program was started with its standard output closed.
+void complainOfOutput(const QString &reason) {
+    print(stderr, QStringLiteral("gx7140r-tool: cannot write standard output: %1\n").arg(reason));
+}
+
+// What an option prints on standard output: a failure when it could not all be written there (a
+// full disk, a reader that is gone), or when the program was started with it closed.
 int printAnswer(const standard_streams::Closed &closed, const QString &text) {
     if (closed.output) {
-        print(stderr, QStringLiteral("gx7140r-tool: cannot write standard output: it is closed\n"));
+        complainOfOutput(QStringLiteral("it is closed"));
         return kExitFailure;
     }
     print(stdout, text);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        complainOfOutput(QString::fromLocal8Bit(std::strerror(errno)));
+        return kExitFailure;
+    }
     return kExitSuccess;
 }
 
-int editSavedPorts(const ToolCommandLine &commandLine) {
+int editSavedPorts(const standard_streams::Closed &closed, const ToolCommandLine &commandLine) {
     SavedPortMapping saved;
     bool written = true;
     for (const int port : commandLine.portsToForget)
@@ -47,8 +58,7 @@ int editSavedPorts(const ToolCommandLine &commandLine) {
         print(stderr, QStringLiteral("gx7140r-tool: could not write %1\n").arg(saved.path()));
         return kExitFailure;
     }
-    print(stdout, savedMappingText(saved.path(), saved.load()));
-    return kExitSuccess;
+    return printAnswer(closed, savedMappingText(saved.path(), saved.load()));
 }
 
 int runWindow(int argc, char *argv[], const ToolOptions &options, std::unique_ptr<CsvLog> log) {
@@ -104,7 +114,7 @@ int main(int argc, char *argv[]) {
                            portListText(serialDevices(), PortMapping(commandLine.options.ports,
                                                                      SavedPortMapping().load())));
     case ToolCommandLine::Action::EditSavedPorts:
-        return editSavedPorts(commandLine);
+        return editSavedPorts(closed, commandLine);
     case ToolCommandLine::Action::RunWindow:
         break;
     }

@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -133,26 +135,40 @@ void ToolProcessTest::answersWithoutADisplay_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("firstLine");
     QTest::addColumn<QList<int>>("closed"); // standard descriptors closed when it starts
+    QTest::addColumn<bool>("fullDisk");     // standard output on /dev/full
     const std::pair<const char *, const char *> answers[] = {
         {"--help", "Usage: gx7140r-tool [OPTION]..."},
         {"-h", "Usage: gx7140r-tool [OPTION]..."},
         {"--version", "gx7140r-tool 0.1.0"},
         {"--list-ports", ""}};
     for (const auto &[option, firstLine] : answers) {
-        QTest::addRow("%s", option) << QStringList{option} << firstLine << QList<int>{};
+        QTest::addRow("%s", option) << QStringList{option} << firstLine << QList<int>{} << false;
         QTest::addRow("%s, standard output closed", option)
-            << QStringList{option} << firstLine << QList<int>{1};
+            << QStringList{option} << firstLine << QList<int>{1} << false;
         QTest::addRow("%s, standard output and error closed", option)
-            << QStringList{option} << firstLine << QList<int>{1, 2};
+            << QStringList{option} << firstLine << QList<int>{1, 2} << false;
+        QTest::addRow("%s, standard output on a full disk", option)
+            << QStringList{option} << firstLine << QList<int>{} << true;
     }
 }
 
-// An answer with nowhere to go (standard output closed) is a failure: exit status 1, the reason
-// where it can be told.
+// An answer with nowhere to go (standard output closed, or on a full disk) is a failure: exit
+// status 1, the reason where it can be told.
 void ToolProcessTest::answersWithoutADisplay() {
     QFETCH(QStringList, arguments);
     QFETCH(QString, firstLine);
     QFETCH(QList<int>, closed);
+    QFETCH(bool, fullDisk);
+    if (fullDisk) {
+        const Run run = runTool(arguments, noDisplay(config_.path()), [] {
+            const int full = ::open("/dev/full", O_WRONLY);
+            ::dup2(full, STDOUT_FILENO);
+        });
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, QStringLiteral("gx7140r-tool: cannot write standard output: %1\n")
+                              .arg(QString::fromLocal8Bit(std::strerror(ENOSPC))));
+        return;
+    }
     const Run run = runTool(arguments, noDisplay(config_.path()), closingDescriptors(closed));
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
     if (closed.contains(1)) {
