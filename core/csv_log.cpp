@@ -138,6 +138,8 @@ std::unique_ptr<CsvLog> CsvLog::open(const QString &path, QString &error) {
         error = cannotOpen(path, QStringLiteral("no such folder"));
         return nullptr;
     }
+    const QFileInfo before(path);
+    const bool madeHere = !before.exists() && !before.isSymLink();
     std::unique_ptr<QFile> file = openTarget(path, error);
     if (!file)
         return nullptr;
@@ -148,6 +150,8 @@ std::unique_ptr<CsvLog> CsvLog::open(const QString &path, QString &error) {
     if ((mendLastLine && !log->writeBytes(modbus::kCsvLineEnd.toUtf8())) ||
         !log->writeHeaderIfEmpty()) {
         error = cannotWrite(path, log->errorString());
+        if (madeHere) // not even its header: no file is left behind for a log that never was
+            QFile::remove(path);
         return nullptr;
     }
     return log;

@@ -119,6 +119,7 @@ private slots:
     void windowWithClosedStandardStreams();
     void usageErrors_data();
     void usageErrors();
+    void aLogRefusedAtItsHeaderLeavesNoFile();
     void savedMappingEditedAndPrinted();
     void signalsEndTheProgramLikeAClose_data();
     void signalsEndTheProgramLikeAClose();
@@ -254,6 +255,21 @@ void ToolProcessTest::usageErrors() {
     QCOMPARE(run.err.count(u'\n'), 1);
     QVERIFY(run.err.endsWith(u'\n'));
     QVERIFY(QDir(config.path()).isEmpty());
+}
+
+// A new log file that cannot take even its header (the disk full, here a file size limit) is
+// refused as a usage error and not left behind empty or cut.
+void ToolProcessTest::aLogRefusedAtItsHeaderLeavesNoFile() {
+    QTemporaryDir folder;
+    const Run run = runTool({"--log", folder.filePath(QStringLiteral("run.csv"))},
+                            noDisplay(config_.path()), [] {
+                                const rlimit limit{10, 10};
+                                ::setrlimit(RLIMIT_FSIZE, &limit);
+                            });
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.startsWith(QStringLiteral("gx7140r-tool: cannot write the log file")),
+             qPrintable(run.err));
+    QVERIFY(QDir(folder.path()).isEmpty());
 }
 
 void ToolProcessTest::savedMappingEditedAndPrinted() {
